@@ -1,0 +1,52 @@
+#include "commandline.h"
+#include "mainwindow.h"
+#include "parentconsole.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QTranslator>
+
+namespace {
+
+// Without a windowing system the GUI application cannot even be constructed; help and bad
+// command lines are still answered as usual, and a good one gets a clear message instead of
+// the toolkit's abort.
+int runWithoutDisplay(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    CommandLineOptions scratch;
+    const commandline::Outcome outcome = commandline::parse(application.arguments(), &scratch);
+    if (outcome == commandline::Outcome::Run) {
+        qDebug("korvix needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+        return 1;
+    }
+    return commandline::exitCode(outcome);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    static CommandLineOptions options;
+
+    if (!startup::displayReachable(argc, argv))
+        return runWithoutDisplay(argc, argv);
+
+    QApplication application(argc, argv);
+    attachParentConsole();
+    options = CommandLineOptions();
+    const commandline::Outcome outcome = commandline::parse(application.arguments(), &options);
+    if (outcome != commandline::Outcome::Run)
+        return commandline::exitCode(outcome);
+
+    QTranslator qtTranslator;
+    QTranslator myTranslator;
+    startup::installTranslations(&qtTranslator, &myTranslator);
+
+    MainWindow window(nullptr, &options);
+    window.setWindowIcon(QIcon(QStringLiteral(":/images/tools.png")));
+    window.show();
+    return application.exec();
+}

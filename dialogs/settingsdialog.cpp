@@ -1,0 +1,193 @@
+#include "settingsdialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+namespace {
+
+// Index i of each combo box maps to element i.
+const QSerialPort::DataBits dataBitsChoices[] = {QSerialPort::Data5, QSerialPort::Data6,
+                                                 QSerialPort::Data7, QSerialPort::Data8};
+const QSerialPort::StopBits stopBitsChoices[] = {QSerialPort::OneStop, QSerialPort::TwoStop};
+// Mark is listed before space, the reverse of the enumerators' order.
+const QSerialPort::Parity parityChoices[] = {QSerialPort::NoParity, QSerialPort::EvenParity,
+                                             QSerialPort::OddParity, QSerialPort::MarkParity,
+                                             QSerialPort::SpaceParity};
+const QSerialPort::FlowControl flowChoices[] = {
+    QSerialPort::NoFlowControl, QSerialPort::HardwareControl, QSerialPort::SoftwareControl};
+
+template<typename T, std::size_t N> T choiceAt(const T (&choices)[N], int index)
+{
+    return choices[qBound(0, index, int(N) - 1)];
+}
+
+QString orNotAvailable(const QString &text, const QString &notAvailable)
+{
+    return text.isEmpty() ? notAvailable : text;
+}
+
+QString identifierText(quint16 identifier, const QString &notAvailable)
+{
+    return identifier ? QString::number(identifier, 16) : notAvailable;
+}
+
+QComboBox *comboWith(const QStringList &entries, int current)
+{
+    auto *combo = new QComboBox;
+    combo->addItems(entries);
+    combo->setCurrentIndex(current);
+    return combo;
+}
+
+} // namespace
+
+settingsdialog::settingsdialog(QWidget *parent, qint32 baudRate, const QIcon *icon,
+                               bool appendCurrentRate)
+    : QDialog(parent), fallbackRate(115200)
+{
+    if (icon)
+        setWindowIcon(*icon);
+
+    QWidget *deviceGroup = createDeviceGroup();
+    standardRates = QSerialPortInfo::standardBaudRates();
+    // Connected before the list is filled, so that the first port's details show at once.
+    connect(deviceCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(showPortInfo(int)));
+    QWidget *parameterGroup = createParameterGroup(baudRate, appendCurrentRate);
+
+    auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(buttonBox, SIGNAL(accepted()), this, SLOT(accept()));
+
+    auto *groups = new QHBoxLayout;
+    groups->addWidget(deviceGroup);
+    groups->addWidget(parameterGroup);
+    auto *mainLayout = new QVBoxLayout;
+    mainLayout->addLayout(groups);
+    mainLayout->addWidget(buttonBox);
+    setLayout(mainLayout);
+
+    if (listPorts() == 0) {
+        deviceInfoLabel->setText(QStringLiteral("<img src=:/images/application-exit>") +
+                                 tr("No Device present.\nProgram will be closed."));
+        qDebug("no device present");
+    }
+}
+
+QWidget *settingsdialog::createDeviceGroup()
+{
+    deviceCombo = new QComboBox;
+    deviceInfoLabel = new QLabel;
+    echoCheck = new QCheckBox(tr("local echo enabled"));
+    echoCheck->setChecked(true);
+
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(deviceCombo);
+    layout->addWidget(deviceInfoLabel);
+    layout->addWidget(echoCheck);
+    layout->addStretch(0);
+    auto *group = new QGroupBox(tr("Device"));
+    group->setLayout(layout);
+    return group;
+}
+
+QWidget *settingsdialog::createParameterGroup(qint32 baudRate, bool appendCurrentRate)
+{
+    baudCombo = new QComboBox;
+    fillBaudRates(baudRate, appendCurrentRate);
+    dataBitsCombo = comboWith({"5", "6", "7", "8"}, 3);
+    stopBitsCombo = comboWith({"1", "2"}, 0);
+    parityCombo = comboWith({"none", "even", "odd", "mark", "space"}, 0);
+    flowCombo = comboWith({"none", "RTS/CTS", "XON/XOFF"}, 0);
+
+    auto *layout = new QFormLayout;
+    layout->addRow(new QLabel(tr("baudrate")), baudCombo);
+    layout->addRow(new QLabel(tr("databits")), dataBitsCombo);
+    layout->addRow(new QLabel(tr("stopbits")), stopBitsCombo);
+    layout->addRow(new QLabel(tr("parity")), parityCombo);
+    layout->addRow(new QLabel(tr("flowcontrol")), flowCombo);
+    auto *group = new QGroupBox(tr("Parameter"));
+    group->setLayout(layout);
+    return group;
+}
+
+void settingsdialog::fillBaudRates(qint32 baudRate, bool appendCurrentRate)
+{
+    for (const qint32 rate : qAsConst(standardRates))
+        baudCombo->addItem(QString::number(rate));
+    if (appendCurrentRate) {
+        fallbackRate = baudRate;
+        baudCombo->addItem(QString::number(baudRate));
+        baudCombo->setCurrentIndex(standardRates.size());
+    } else {
+        baudCombo->setCurrentIndex(qMax(0, standardRates.lastIndexOf(baudRate)));
+    }
+}
+
+int settingsdialog::listPorts()
+{
+    // Translated once per run and then reused.
+    static const QString notAvailable = QObject::tr("N/A");
+
+    deviceCombo->clear();
+    int listed = 0;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports) {
+        const QStringList description = {
+            port.portName(),
+            orNotAvailable(port.description(), notAvailable),
+            orNotAvailable(port.manufacturer(), notAvailable),
+            orNotAvailable(port.serialNumber(), notAvailable),
+            port.systemLocation(),
+            identifierText(port.vendorIdentifier(), notAvailable),
+            identifierText(port.productIdentifier(), notAvailable),
+            port.isBusy() ? tr("busy") : tr("available"),
+        };
+        deviceCombo->addItem(description.first(), description);
+        ++listed;
+    }
+    return listed;
+}
+
+void settingsdialog::showPortInfo(int idx)
+{
+    if (idx == -1)
+        return;
+    const QStringList list = deviceCombo->itemData(idx).toStringList();
+    const QString text = tr("Description") + QStringLiteral(": %1\n").arg(list.value(1)) +
+                         tr("Manufacturer") + QStringLiteral(": %1\n").arg(list.value(2)) +
+                         tr("Serial number") + QStringLiteral(": %1\n").arg(list.value(3)) +
+                         tr("Location") + QStringLiteral(": %1\n").arg(list.value(4)) +
+                         tr("Vendor Identifier") + QStringLiteral(": 0x%1\n").arg(list.value(5)) +
+                         tr("Product Identifier") + QStringLiteral(": 0x%1\n").arg(list.value(6)) +
+                         tr("Status") + QStringLiteral(": %1\n").arg(list.value(7));
+    deviceInfoLabel->setText(text);
+}
+
+bool settingsdialog::storeChoices(TerminalSettings *settings)
+{
+    if (deviceCombo->count() == 0)
+        return false;
+
+    settings->dataBits = choiceAt(dataBitsChoices, dataBitsCombo->currentIndex());
+    settings->stopBits = choiceAt(stopBitsChoices, stopBitsCombo->currentIndex());
+    settings->parity = choiceAt(parityChoices, parityCombo->currentIndex());
+    settings->flowControl = choiceAt(flowChoices, flowCombo->currentIndex());
+    const int rateIndex = baudCombo->currentIndex();
+    settings->baudRate = (rateIndex >= 0 && rateIndex < standardRates.size())
+                             ? standardRates.at(rateIndex)
+                             : fallbackRate;
+    settings->portName = deviceCombo->currentData().toStringList().value(4);
+    settings->localEchoEnabled = echoCheck->isChecked();
+
+    qDebug().nospace() << "baud " << settings->baudRate;
+    qDebug().noquote().nospace() << "name " << settings->portName;
+    return true;
+}

@@ -1,0 +1,163 @@
+// Opening, closing and losing the serial port, and the modem-control lines.
+#include "mainwindow.h"
+
+#include "console.h"
+#include "porthangup.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QIcon>
+#include <QMessageBox>
+#include <QSerialPortInfo>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+QIcon lampIcon(bool asserted)
+{
+    return QIcon(asserted ? QStringLiteral(":/images/led_green.png")
+                          : QStringLiteral(":/images/led_red.png"));
+}
+
+const char *trueOrFalse(bool value)
+{
+    return value ? "true" : "false";
+}
+
+} // namespace
+
+void MainWindow::onConnect()
+{
+    console->setLocalEchoEnabled(settings.localEchoEnabled);
+    console->clear();
+    serial->setPortName(settings.portName);
+    qDebug().nospace() << "brate = " << settings.baudRate;
+    const bool baudRateOk = serial->setBaudRate(settings.baudRate, QSerialPort::AllDirections);
+    serial->setDataBits(settings.dataBits);
+    serial->setParity(settings.parity);
+    serial->setStopBits(settings.stopBits);
+    serial->setFlowControl(settings.flowControl);
+    qDebug().noquote().nospace() << "onConnect() try to open " << serial->portName()
+                                 << " brOk = " << trueOrFalse(baudRateOk);
+    reconnectPending = false;
+
+    if (serial->open(QIODevice::ReadWrite)) {
+        qDebug("onConnect() open");
+        serial->setDataTerminalReady(dtrState);
+        serial->setRequestToSend(rtsState);
+        showLineStates();
+        console->setEnabled(true);
+        console->setLocalEchoEnabled(settings.localEchoEnabled);
+        configureAction->setEnabled(false);
+        connectAction->setEnabled(false);
+        disconnectAction->setEnabled(true);
+        setWindowTitle(QStringLiteral("korvix ") + settings.portName + QLatin1Char(' ') +
+                       QString::number(settings.baudRate));
+        statusBar()->showMessage(tr("Connected: localecho ") +
+                                 QLatin1String(settings.localEchoEnabled ? "ON" : "OFF"));
+        setConsoleLook(Qt::black, Qt::white);
+        console->setFocus(Qt::OtherFocusReason);
+    } else {
+        QMessageBox::critical(this, QStringLiteral("korvix"),
+                              tr("onConnect: open serialport failed\nserialport reports: ") +
+                                  serial->errorString() + QStringLiteral("\nBaudrate was ") +
+                                  QString::number(settings.baudRate),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+        statusBar()->showMessage(tr("Open Error on serial port"));
+        setWindowTitle(QStringLiteral("korvix"));
+    }
+    qDebug().nospace() << "Serial isopen " << trueOrFalse(serial->isOpen());
+
+    // Remember the identity of the device just tried, to find it again after an unplug.
+    const QSerialPortInfo info(*serial);
+    lastSerialNumber = info.serialNumber().toLower();
+    lastVendorId = info.vendorIdentifier();
+    lastProductId = info.productIdentifier();
+}
+
+void MainWindow::onDisconnect()
+{
+    qDebug("onDisconnect()");
+    configureAction->setEnabled(true);
+    connectAction->setEnabled(true);
+    disconnectAction->setEnabled(false);
+    if (!serial->isOpen())
+        qDebug("how could this happen?");
+    // The remembered states stay, so that the next connect restores the lines as they were.
+    serial->setDataTerminalReady(false);
+    serial->setRequestToSend(false);
+    showLineStatesUnknown();
+    serial->close();
+    console->setEnabled(false);
+    statusBar()->showMessage(tr("Disconnected"));
+    setWindowTitle(QStringLiteral("korvix"));
+    setConsoleLook(Qt::white, Qt::black);
+}
+
+void MainWindow::handleError(QSerialPort::SerialPortError error)
+{
+    qDebug("##################### serial error %d", int(error));
+    qDebug().noquote() << "string: " + serial->errorString();
+
+    const bool hungUp = error == QSerialPort::ReadError && porthangup::hungUp(*serial);
+    if (hungUp)
+        qDebug("handleError() the device hung up: treated as a lost device");
+    else if (error != QSerialPort::ResourceError && error != QSerialPort::PermissionError) {
+        qDebug("serialport error ignored");
+        return;
+    }
+
+    qDebug("handleError() resourceerror fired");
+    console->setEnabled(false);
+    // Closing also stops the read notifier that would otherwise repeat the error endlessly.
+    serial->close();
+    configureAction->setEnabled(true);
+    connectAction->setEnabled(true);
+    disconnectAction->setEnabled(false);
+    if (!reconnectPending) {
+        reconnectPending = true;
+        QTimer::singleShot(500, this, SLOT(onTryToReconnect()));
+    }
+}
+
+void MainWindow::onToggleDTR()
+{
+    qDebug("onToggleDTR() called");
+    if (!serial->isOpen())
+        return;
+    dtrState = !dtrState;
+    serial->setDataTerminalReady(dtrState);
+    dtrAction->setIcon(lampIcon(dtrState));
+}
+
+void MainWindow::onToggleRTS()
+{
+    qDebug("onToggleRTS() called");
+    if (!serial->isOpen())
+        return;
+    rtsState = !rtsState;
+    serial->setRequestToSend(rtsState);
+    rtsAction->setIcon(lampIcon(rtsState));
+}
+
+void MainWindow::showLineStates()
+{
+    dtrAction->setIcon(lampIcon(dtrState));
+    rtsAction->setIcon(lampIcon(rtsState));
+}
+
+void MainWindow::showLineStatesUnknown()
+{
+    const QIcon question(QStringLiteral(":/images/question.png"));
+    dtrAction->setIcon(question);
+    rtsAction->setIcon(question);
+}
+
+void MainWindow::setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text)
+{
+    QPalette look = palette();
+    look.setBrush(QPalette::All, QPalette::Base, QBrush(base, Qt::SolidPattern));
+    look.setBrush(QPalette::All, QPalette::Text, QBrush(text, Qt::SolidPattern));
+    console->setPalette(look);
+}

@@ -1,0 +1,78 @@
+// The bytes between the port, the console and the log file.
+#include "mainwindow.h"
+
+#include "console.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QIcon>
+#include <QLoggingCategory>
+#include <QSerialPort>
+
+namespace {
+// Off by default; the throughput benchmark switches it on to time the display ticks.
+Q_LOGGING_CATEGORY(receiveTick, "korvix.receive.tick", QtWarningMsg)
+} // namespace
+
+void MainWindow::readData()
+{
+    const QByteArray chunk = serial->readAll();
+    receiveBuffer.append(chunk);
+    if (logActive && logFile.is_open())
+        logFile.write(chunk.constData(), chunk.size());
+}
+
+void MainWindow::onTimer()
+{
+    if (!serial->isOpen())
+        return;
+    qCDebug(receiveTick) << receiveBuffer.size();
+    console->putData(receiveBuffer);
+    receiveBuffer.clear();
+}
+
+void MainWindow::writeData(const QByteArray &data)
+{
+    const QByteArray lineEnd =
+        settings.tools.isCRLF ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    QByteArray out;
+    out.reserve(data.size() * 2);
+    for (const char c : data) {
+        if (c == '\r')
+            out.append(lineEnd);
+        else
+            out.append(c);
+    }
+    serial->write(out);
+}
+
+void MainWindow::onClear()
+{
+    console->clear();
+}
+
+void MainWindow::onLog()
+{
+    if (logActive) {
+        // A failed close leaves the stream's failbit set; nothing else to report.
+        if (logFile.is_open())
+            logFile.close();
+        logActive = false;
+        logAction->setIcon(QIcon(QStringLiteral(":/images/document-save-2.png")));
+        return;
+    }
+    // A cancelled dialog gives an empty name, whose open fails: logging is then on with no file.
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Select File"), QDir::homePath() + QStringLiteral("/korvix.log"),
+        QStringLiteral("logfile (*.log)"));
+    startLogging(fileName);
+}
+
+void MainWindow::startLogging(const QString &fileName)
+{
+    // Created or truncated: each start of logging begins an empty file.
+    logFile.open(fileName.toUtf8().constData(), std::ios_base::out | std::ios_base::binary);
+    logActive = true;
+    logAction->setIcon(QIcon(QStringLiteral(":/images/process-stop.png")));
+}

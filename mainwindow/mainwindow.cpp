@@ -1,0 +1,190 @@
+#include "mainwindow.h"
+
+#include "console.h"
+#include "settingsdialog.h"
+#include "settingsstore.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDir>
+#include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
+    : QMainWindow(parent), options(options)
+{
+    qDebug("constructor");
+    readSettings();
+
+    autoConnect =
+        (options->vendorId != -1 && options->productId != -1) || !options->serialNumber.isEmpty();
+    if (options->noStatusLines) {
+        dtrState = false;
+        rtsState = false;
+    }
+    if (options->baudRate >= 0)
+        settings.baudRate = options->baudRate;
+    if (options->localEcho >= 0)
+        settings.localEchoEnabled = options->localEcho > 0;
+    settings.dataBits = QSerialPort::Data8;
+    settings.stopBits = QSerialPort::OneStop;
+    settings.parity = QSerialPort::NoParity;
+    settings.flowControl = QSerialPort::NoFlowControl;
+
+    createActions();
+    disconnectAction->setEnabled(false);
+    createToolBar();
+
+    console = new Console(this, &settings.tools.functionKeys);
+    console->setEnabled(false);
+    setCentralWidget(console);
+
+    serial = new QSerialPort(this);
+    connect(serial, SIGNAL(error(QSerialPort::SerialPortError)), this,
+            SLOT(handleError(QSerialPort::SerialPortError)));
+    connect(serial, SIGNAL(readyRead()), this, SLOT(readData()));
+    connect(console, SIGNAL(getData(QByteArray)), this, SLOT(writeData(QByteArray)));
+
+    logActive = false;
+    statusBar()->showMessage(tr("Ready"));
+    setWindowTitle(QStringLiteral("korvix"));
+    resize(windowSize);
+    move(windowPos);
+
+    if (autoConnect) {
+        QTimer::singleShot(0, this, SLOT(onTryToReconnect()));
+        lastVendorId = options->vendorId;
+        lastProductId = options->productId;
+        lastSerialNumber = options->serialNumber.toLower();
+    } else if (!runStartupDialog()) {
+        return;
+    }
+
+    receiveTimer = new QTimer(this);
+    connect(receiveTimer, SIGNAL(timeout()), this, SLOT(onTimer()));
+    receiveTimer->start(100);
+    qDebug("constructor finished");
+
+    if (options->forceLog)
+        startLogging(QDir::homePath() + QStringLiteral("/korvix.log"));
+}
+
+// Runs the serial settings dialog before the window is ever shown. False when no port was
+// offered: the window then closes itself as soon as the event loop runs.
+bool MainWindow::runStartupDialog()
+{
+    const QIcon icon(QStringLiteral(":/images/tools.png"));
+    settingsdialog dialog(this, settings.baudRate, &icon, options->baudRate != 0);
+    const int result = dialog.exec();
+    if (!dialog.storeChoices(&settings)) {
+        qDebug("nothing possible, no serialport available");
+        QTimer::singleShot(0, this, SLOT(close()));
+        return false;
+    }
+    if (result == QDialog::Accepted)
+        QTimer::singleShot(0, this, SLOT(onConnect()));
+    return true;
+}
+
+MainWindow::~MainWindow()
+{
+    if (serial->isOpen()) {
+        qDebug("close serial port");
+        serial->close();
+    }
+    qDebug("deconstructor");
+    writeSettings();
+    if (logFile.is_open())
+        logFile.close();
+}
+
+void MainWindow::createActions()
+{
+    struct ActionSpec
+    {
+        QAction **member;
+        const char *icon;
+        QString text;
+        QString toolTip;
+        const char *slot;
+    };
+    const ActionSpec actions[] = {
+        {&configureAction, ":/images/settings.png", tr("Settings"), tr("Preferences"),
+         SLOT(onConfigure())},
+        {&exitAction, ":/images/application-exit.png", tr("E&xit"), tr("Exit the application"),
+         SLOT(close())},
+        {&connectAction, ":/images/connect.png", tr("&Connect"), tr("Connect"), SLOT(onConnect())},
+        {&disconnectAction, ":/images/disconnect.png", tr("&Disconnect"), tr("Disconnect"),
+         SLOT(onDisconnect())},
+        {&clearAction, ":/images/clear.png", tr("&Clear"), tr("Clear Screen"), SLOT(onClear())},
+        {&logAction, ":/images/document-save-2.png", tr("&Log2file"),
+         tr("Logging to file (on/off)"), SLOT(onLog())},
+        {&toolsAction, ":/images/tools.png", tr("&Tools"), tr("Tools"), SLOT(onTools())},
+        {&dtrAction, ":/images/question.png", tr("&DTR"), tr("toggle DTR line"),
+         SLOT(onToggleDTR())},
+        {&rtsAction, ":/images/question.png", tr("&RTS"), tr("toggle RTS line"),
+         SLOT(onToggleRTS())},
+    };
+    for (const ActionSpec &spec : actions) {
+        auto *action = new QAction(QIcon(QLatin1String(spec.icon)), spec.text, this);
+        if (spec.member == &exitAction)
+            action->setShortcuts(QKeySequence::Quit);
+        action->setToolTip(spec.toolTip);
+        connect(action, SIGNAL(triggered()), this, spec.slot);
+        *spec.member = action;
+    }
+}
+
+void MainWindow::createToolBar()
+{
+    toolBar = addToolBar(tr("File"));
+    toolBar->setMovable(false);
+    toolBar->addAction(configureAction);
+    toolBar->addAction(connectAction);
+    toolBar->addAction(disconnectAction);
+    toolBar->addSeparator();
+    toolBar->addAction(clearAction);
+    toolBar->addAction(logAction);
+    toolBar->addSeparator();
+    toolBar->addAction(toolsAction);
+    toolBar->addSeparator();
+    toolBar->addWidget(new QLabel(QStringLiteral("DTR")));
+    toolBar->addAction(dtrAction);
+    toolBar->addWidget(new QLabel(QStringLiteral("RTS")));
+    toolBar->addAction(rtsAction);
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+    toolBar->addWidget(new QLabel(QStringLiteral("<img src=:/images/question.png>")));
+    // No menu for hiding the one toolbar.
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void MainWindow::readSettings()
+{
+    settingsstore::load(&settings, &windowPos, &windowSize);
+}
+
+void MainWindow::writeSettings()
+{
+    const settingsstore::CommandLineOverrides overrides{options->baudRate >= 0,
+                                                        options->localEcho >= 0};
+    settingsstore::store(settings, pos(), QSize(geometry().width(), geometry().height()),
+                         overrides);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    qDebug("######################## close event #############");
+    event->accept();
+}
+
+void MainWindow::onAbout()
+{
+    qDebug() << "TODO implement" << 603;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "commandlineoptions.h"
+#include "terminalsettings.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QPoint>
+#include <QSerialPort>
+#include <QSize>
+#include <QString>
+
+#include <fstream>
+
+class Console;
+class QAction;
+class QTimer;
+class QToolBar;
+
+// The terminal's one window: the connection to the serial port, the automatic device search,
+// the path of the bytes between port, console and log file.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(QWidget *parent, const CommandLineOptions *options);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void onConnect();
+    void onDisconnect();
+    void onTryToReconnect();
+    void onClear();
+    void onTools();
+    void onAbout();
+    void onConfigure();
+    void onLog();
+    void onTimer();
+    void onToggleDTR();
+    void onToggleRTS();
+    void writeData(const QByteArray &data);
+    void readData();
+    void handleError(QSerialPort::SerialPortError error);
+
+private:
+    void createActions();
+    void createToolBar();
+    void readSettings();
+    void writeSettings();
+    bool runStartupDialog();
+    void startLogging(const QString &fileName);
+    void setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text);
+    void showLineStates();
+    void showLineStatesUnknown();
+
+    QPoint windowPos;
+    QSize windowSize;
+    QToolBar *toolBar = nullptr;
+    QAction *configureAction = nullptr;
+    QAction *connectAction = nullptr;
+    QAction *disconnectAction = nullptr;
+    QAction *exitAction = nullptr;
+    QAction *clearAction = nullptr;
+    QAction *logAction = nullptr;
+    QAction *toolsAction = nullptr;
+    QAction *rtsAction = nullptr;
+    QAction *dtrAction = nullptr;
+    Console *console = nullptr;
+    TerminalSettings settings;
+    QSerialPort *serial = nullptr;
+    bool logActive = false;
+    std::fstream logFile;
+    QByteArray receiveBuffer;
+    QTimer *receiveTimer = nullptr;
+    bool learnSerialNumber = true;
+    bool autoConnect = false;
+    qint32 lastVendorId = -1;
+    qint32 lastProductId = -1;
+    bool dtrState = true;
+    bool rtsState = true;
+    bool reconnectPending = false;
+    QString lastSerialNumber;
+    const CommandLineOptions *options;
+};

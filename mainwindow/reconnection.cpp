@@ -1,0 +1,66 @@
+// Finding the wanted device among the present ports by its USB identity, whatever its port name.
+#include "mainwindow.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QSerialPortInfo>
+#include <QStatusBar>
+#include <QTimer>
+
+void MainWindow::onTryToReconnect()
+{
+    qDebug("onTryToReconnect()");
+    statusBar()->showMessage(tr("Try to autoconnect"));
+
+    int matches = 0;
+    bool found = false;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports) {
+        const QString serialNumber = port.serialNumber().toLower();
+        qDebug().noquote().nospace() << "location: " << port.systemLocation();
+        qDebug().noquote().nospace()
+            << "SN: " << port.serialNumber() << " lastsn = " << lastSerialNumber;
+        qDebug().noquote().nospace() << "settingsname: " << settings.portName;
+
+        // A stored -1 never equals a 16-bit identifier.
+        const bool candidate = (port.vendorIdentifier() == lastVendorId &&
+                                port.productIdentifier() == lastProductId) ||
+                               serialNumber == lastSerialNumber;
+        if (!candidate)
+            continue;
+        // Without a serial number on the command line, the first device of the wanted type
+        // found in this run lends its serial number to every later search.
+        if (learnSerialNumber && options->serialNumber.isEmpty()) {
+            learnSerialNumber = false;
+            lastSerialNumber = serialNumber;
+            settings.portName = port.portName();
+        }
+        if (serialNumber != lastSerialNumber)
+            continue;
+        if (port.portName() != settings.portName)
+            qDebug("########### portname changed between autoconnect ");
+        settings.portName = port.portName();
+        ++matches;
+        found = true;
+    }
+    qDebug().nospace() << "foundit = " << (found ? "true" : "false");
+
+    if (matches > 1) {
+        qDebug("##################### filter found more than one device");
+        QMessageBox::warning(
+            this, QStringLiteral("korvix"),
+            tr("automatic reconnect found more than one device.\nNow configure manually."),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        onConfigure();
+        return;
+    }
+
+    showLineStatesUnknown();
+    if (matches == 1) {
+        qDebug("planned: onConnect()");
+        QTimer::singleShot(50, this, SLOT(onConnect()));
+    } else {
+        QTimer::singleShot(1000, this, SLOT(onTryToReconnect()));
+    }
+    setConsoleLook(Qt::white, Qt::black);
+}

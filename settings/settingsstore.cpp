@@ -1,0 +1,48 @@
+#include "settingsstore.h"
+
+#include <QSettings>
+
+namespace settingsstore {
+
+namespace {
+QString functionKeyName(int n)
+{
+    return QStringLiteral("F") + QString::number(n);
+}
+} // namespace
+
+void load(TerminalSettings *settings, QPoint *windowPos, QSize *windowSize)
+{
+    QSettings store(QStringLiteral("velmorand"), QStringLiteral("korvix"));
+    *windowPos = store.value(QStringLiteral("pos"), QPoint(200, 200)).toPoint();
+    *windowSize = store.value(QStringLiteral("size"), QSize(600, 400)).toSize();
+    settings->baudRate = store.value(QStringLiteral("baudrate"), QVariant(9600u)).toUInt();
+    settings->localEchoEnabled = store.value(QStringLiteral("localecho"), false).toBool();
+    settings->tools.isCRLF = store.value(QStringLiteral("isCRLF"), false).toBool();
+    settings->tools.functionKeys.clear();
+    for (int n = 1; n <= functionKeyCount; ++n) {
+        const QString key = functionKeyName(n);
+        settings->tools.functionKeys.append(
+            store.value(QStringLiteral("key") + key, key).toString());
+    }
+}
+
+void store(const TerminalSettings &settings, const QPoint &windowPos, const QSize &windowSize,
+           CommandLineOverrides overrides)
+{
+    QSettings store(QStringLiteral("velmorand"), QStringLiteral("korvix"));
+    store.setValue(QStringLiteral("pos"), windowPos);
+    store.setValue(QStringLiteral("size"), windowSize);
+    store.setValue(QStringLiteral("isCRLF"), settings.tools.isCRLF);
+    if (!overrides.baudRate)
+        store.setValue(QStringLiteral("baudrate"), QVariant(quint32(settings.baudRate)));
+    if (!overrides.localEcho)
+        store.setValue(QStringLiteral("localecho"), settings.localEchoEnabled);
+    const QStringList &keys = settings.tools.functionKeys;
+    if (keys.size() == functionKeyCount) {
+        for (int n = 1; n <= functionKeyCount; ++n)
+            store.setValue(QStringLiteral("keyF") + QString::number(n), keys.at(n - 1));
+    }
+}
+
+} // namespace settingsstore
