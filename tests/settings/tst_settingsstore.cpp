@@ -1,0 +1,160 @@
+#include "isolatedhome.h"
+#include "settingsstore.h"
+
+#include <QSettings>
+#include <QTest>
+
+KORVIX_ISOLATE_HOME
+
+namespace {
+QStringList defaultKeys()
+{
+    return {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10"};
+}
+} // namespace
+
+class tst_SettingsStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QSettings("velmorand", "korvix").clear(); }
+    void emptyStoreGivesDefaults();
+    void storedValuesReadBack();
+    void commandLineValuesAreNotWrittenBack_data();
+    void commandLineValuesAreNotWrittenBack();
+    void functionKeysWrittenOnlyWhenTen_data();
+    void functionKeysWrittenOnlyWhenTen();
+    void wrongTypesGiveTheQtConversion();
+};
+
+void tst_SettingsStore::emptyStoreGivesDefaults()
+{
+    TerminalSettings settings;
+    settings.tools.functionKeys = QStringList{"stale"};
+    QPoint pos;
+    QSize size;
+    settingsstore::load(&settings, &pos, &size);
+
+    QCOMPARE(pos, QPoint(200, 200));
+    QCOMPARE(size, QSize(600, 400));
+    QCOMPARE(settings.baudRate, 9600);
+    QCOMPARE(settings.localEchoEnabled, false);
+    QCOMPARE(settings.tools.isCRLF, false);
+    QCOMPARE(settings.tools.functionKeys, defaultKeys());
+}
+
+void tst_SettingsStore::storedValuesReadBack()
+{
+    TerminalSettings written;
+    written.baudRate = 57600;
+    written.localEchoEnabled = true;
+    written.tools.isCRLF = true;
+    written.tools.functionKeys =
+        QStringList{"AT", "", "ATI\r", "\xc3\xa9t\xc3\xa9", "5", "6", "7", "8", "9", "last"};
+    written.portName = "/dev/ttyUSB3";
+    written.parity = QSerialPort::OddParity;
+    settingsstore::store(written, QPoint(13, 17), QSize(801, 602), {});
+
+    TerminalSettings read;
+    QPoint pos;
+    QSize size;
+    settingsstore::load(&read, &pos, &size);
+    QCOMPARE(pos, QPoint(13, 17));
+    QCOMPARE(size, QSize(801, 602));
+    QCOMPARE(read.baudRate, 57600);
+    QCOMPARE(read.localEchoEnabled, true);
+    QCOMPARE(read.tools.isCRLF, true);
+    QCOMPARE(read.tools.functionKeys, written.tools.functionKeys);
+
+    // The port and the line format are never stored.
+    const QStringList keys = QSettings("velmorand", "korvix").allKeys();
+    QCOMPARE(
+        QSet<QString>(keys.begin(), keys.end()),
+        (QSet<QString>{"pos", "size", "baudrate", "localecho", "isCRLF", "keyF1", "keyF2", "keyF3",
+                       "keyF4", "keyF5", "keyF6", "keyF7", "keyF8", "keyF9", "keyF10"}));
+}
+
+void tst_SettingsStore::commandLineValuesAreNotWrittenBack_data()
+{
+    QTest::addColumn<bool>("baudFromCommandLine");
+    QTest::addColumn<bool>("echoFromCommandLine");
+    QTest::newRow("neither") << false << false;
+    QTest::newRow("baud rate") << true << false;
+    QTest::newRow("local echo") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void tst_SettingsStore::commandLineValuesAreNotWrittenBack()
+{
+    QFETCH(bool, baudFromCommandLine);
+    QFETCH(bool, echoFromCommandLine);
+    {
+        QSettings store("velmorand", "korvix");
+        store.setValue("baudrate", 1200u);
+        store.setValue("localecho", true);
+    }
+    TerminalSettings settings;
+    settings.baudRate = 115200;
+    settings.localEchoEnabled = false;
+    settingsstore::store(settings, QPoint(), QSize(), {baudFromCommandLine, echoFromCommandLine});
+
+    QSettings store("velmorand", "korvix");
+    QCOMPARE(store.value("baudrate").toUInt(), baudFromCommandLine ? 1200u : 115200u);
+    QCOMPARE(store.value("localecho").toBool(), echoFromCommandLine);
+}
+
+void tst_SettingsStore::functionKeysWrittenOnlyWhenTen_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("none") << 0 << false;
+    QTest::newRow("nine") << 9 << false;
+    QTest::newRow("ten") << 10 << true;
+    QTest::newRow("eleven") << 11 << false;
+}
+
+void tst_SettingsStore::functionKeysWrittenOnlyWhenTen()
+{
+    QFETCH(int, count);
+    QFETCH(bool, written);
+    TerminalSettings settings;
+    for (int i = 0; i < count; ++i)
+        settings.tools.functionKeys << QString("key%1").arg(i);
+    settingsstore::store(settings, QPoint(), QSize(), {});
+
+    QSettings store("velmorand", "korvix");
+    QCOMPARE(store.contains("keyF1"), written);
+    QCOMPARE(store.contains("keyF10"), written);
+    if (written)
+        QCOMPARE(store.value("keyF10").toString(), QString("key9"));
+}
+
+void tst_SettingsStore::wrongTypesGiveTheQtConversion()
+{
+    {
+        QSettings store("velmorand", "korvix");
+        store.setValue("pos", "not a point");
+        store.setValue("size", 42);
+        store.setValue("baudrate", "fast");
+        store.setValue("localecho", "yes please");
+        store.setValue("isCRLF", QStringList{"a", "b"});
+        store.setValue("keyF3", QSize(1, 2));
+        store.setValue("keyF4", "");
+    }
+    TerminalSettings settings;
+    QPoint pos(5, 5);
+    QSize size(5, 5);
+    settingsstore::load(&settings, &pos, &size);
+    QCOMPARE(pos, QPoint());
+    QCOMPARE(size, QSize());
+    QCOMPARE(settings.baudRate, 0);
+    QCOMPARE(settings.localEchoEnabled, QVariant("yes please").toBool());
+    QCOMPARE(settings.tools.isCRLF, QVariant(QStringList{"a", "b"}).toBool());
+    QCOMPARE(settings.tools.functionKeys.size(), 10);
+    QCOMPARE(settings.tools.functionKeys.at(2), QVariant(QSize(1, 2)).toString());
+    QCOMPARE(settings.tools.functionKeys.at(3), QString());
+}
+
+QTEST_MAIN(tst_SettingsStore)
+#include "tst_settingsstore.moc"
