@@ -1,4 +1,214 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Connected: localecho </source>
+        <translation>Verbunden: lokales Echo </translation>
+    </message>
+    <message>
+        <source>onConnect: open serialport failed
+serialport reports: </source>
+        <translation>onConnect: Öffnen der seriellen Schnittstelle fehlgeschlagen
+Schnittstelle meldet: </translation>
+    </message>
+    <message>
+        <source>Open Error on serial port</source>
+        <translation>Fehler beim Öffnen der seriellen Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Disconnected</source>
+        <translation>Getrennt</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>Datei auswählen</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>Bereit</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Exit the application</source>
+        <translation>Programm beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Disconnect</source>
+        <translation>&amp;Trennen</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Trennen</translation>
+    </message>
+    <message>
+        <source>&amp;Clear</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Clear Screen</source>
+        <translation>Anzeige löschen</translation>
+    </message>
+    <message>
+        <source>&amp;Log2file</source>
+        <translation>&amp;Mitschreiben</translation>
+    </message>
+    <message>
+        <source>Logging to file (on/off)</source>
+        <translation>Mitschreiben in eine Datei (ein/aus)</translation>
+    </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Werkzeuge</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Werkzeuge</translation>
+    </message>
+    <message>
+        <source>&amp;DTR</source>
+        <translation>&amp;DTR</translation>
+    </message>
+    <message>
+        <source>toggle DTR line</source>
+        <translation>DTR-Leitung umschalten</translation>
+    </message>
+    <message>
+        <source>&amp;RTS</source>
+        <translation>&amp;RTS</translation>
+    </message>
+    <message>
+        <source>toggle RTS line</source>
+        <translation>RTS-Leitung umschalten</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Try to autoconnect</source>
+        <translation>Versuche automatisch zu verbinden</translation>
+    </message>
+    <message>
+        <source>automatic reconnect found more than one device.
+Now configure manually.</source>
+        <translation>Die automatische Verbindung hat mehr als ein Gerät gefunden.
+Bitte jetzt von Hand einstellen.</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>N/A</source>
+        <translation>k. A.</translation>
+    </message>
+</context>
+<context>
+    <name>settingsdialog</name>
+    <message>
+        <source>No Device present.
+Program will be closed.</source>
+        <translation>Kein Gerät vorhanden.
+Das Programm wird beendet.</translation>
+    </message>
+    <message>
+        <source>local echo enabled</source>
+        <translation>lokales Echo eingeschaltet</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>baudrate</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>databits</source>
+        <translation>Datenbits</translation>
+    </message>
+    <message>
+        <source>stopbits</source>
+        <translation>Stoppbits</translation>
+    </message>
+    <message>
+        <source>parity</source>
+        <translation>Parität</translation>
+    </message>
+    <message>
+        <source>flowcontrol</source>
+        <translation>Flusssteuerung</translation>
+    </message>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>belegt</translation>
+    </message>
+    <message>
+        <source>available</source>
+        <translation>verfügbar</translation>
+    </message>
+    <message>
+        <source>Description</source>
+        <translation>Beschreibung</translation>
+    </message>
+    <message>
+        <source>Manufacturer</source>
+        <translation>Hersteller</translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation>Seriennummer</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>Ort</translation>
+    </message>
+    <message>
+        <source>Vendor Identifier</source>
+        <translation>Hersteller-ID</translation>
+    </message>
+    <message>
+        <source>Product Identifier</source>
+        <translation>Produkt-ID</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+</context>
+<context>
+    <name>toolsdialog</name>
+    <message>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>send CRLF instead of LF</source>
+        <translation>CRLF statt LF senden</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,322 @@
+#include "console.h"
+#include "isolatedhome.h"
+#include "mainwindow.h"
+#include "messagelog.h"
+#include "modaldialogs.h"
+#include "windowprobe.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QTest>
+#include <QToolBar>
+#include <QWidgetAction>
+
+KORVIX_ISOLATE_HOME
+
+using testsupport::actionNamed;
+using testsupport::showsImage;
+
+namespace {
+
+// Filters that start the device search instead of the dialog, and match nothing.
+CommandLineOptions searchingOptions()
+{
+    CommandLineOptions options;
+    options.serialNumber = "no-such-device";
+    return options;
+}
+
+QString itemDescription(QToolBar *toolBar, QAction *action)
+{
+    if (action->isSeparator())
+        return "|";
+    if (auto *label = qobject_cast<QLabel *>(toolBar->widgetForAction(action)))
+        return "label:" + label->text();
+    if (qobject_cast<QWidgetAction *>(action))
+        return QString("widget:") + toolBar->widgetForAction(action)->metaObject()->className();
+    return action->text();
+}
+
+} // namespace
+
+class tst_Frame : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QSettings("velmorand", "korvix").clear(); }
+
+    void actions_data();
+    void actions();
+    void toolBar();
+    void startState();
+    void geometryComesFromTheSettings();
+    void geometryIsWrittenFromTheWindow();
+    void commandLineValuesAreNotStored_data();
+    void commandLineValuesAreNotStored();
+    void startupChoosesSearchOrDialog_data();
+    void startupChoosesSearchOrDialog();
+    void dialogGetsTheBaudRate_data();
+    void dialogGetsTheBaudRate();
+    void noPortOfferedClosesTheWindow();
+    void closingIsNeverRefused();
+};
+
+void tst_Frame::actions_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<bool>("enabled");
+
+    QTest::newRow("configure") << "Settings"
+                               << "Preferences"
+                               << ":/images/settings.png" << true;
+    QTest::newRow("exit") << "E&xit"
+                          << "Exit the application"
+                          << ":/images/application-exit.png" << true;
+    QTest::newRow("connect") << "&Connect"
+                             << "Connect"
+                             << ":/images/connect.png" << true;
+    QTest::newRow("disconnect") << "&Disconnect"
+                                << "Disconnect"
+                                << ":/images/disconnect.png" << false;
+    QTest::newRow("clear") << "&Clear"
+                           << "Clear Screen"
+                           << ":/images/clear.png" << true;
+    QTest::newRow("log") << "&Log2file"
+                         << "Logging to file (on/off)"
+                         << ":/images/document-save-2.png" << true;
+    QTest::newRow("tools") << "&Tools"
+                           << "Tools"
+                           << ":/images/tools.png" << true;
+    QTest::newRow("dtr") << "&DTR"
+                         << "toggle DTR line"
+                         << ":/images/question.png" << true;
+    QTest::newRow("rts") << "&RTS"
+                         << "toggle RTS line"
+                         << ":/images/question.png" << true;
+}
+
+void tst_Frame::actions()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, toolTip);
+    QFETCH(QString, icon);
+    QFETCH(bool, enabled);
+
+    const CommandLineOptions options = searchingOptions();
+    MainWindow window(nullptr, &options);
+    QAction *action = actionNamed(&window, text);
+    QVERIFY(action);
+    QCOMPARE(action->toolTip(), toolTip);
+    QVERIFY(showsImage(action->icon(), icon));
+    QCOMPARE(action->isEnabled(), enabled);
+    QVERIFY(!action->isCheckable());
+    const QList<QKeySequence> shortcuts =
+        text == "E&xit" ? QKeySequence::keyBindings(QKeySequence::Quit) : QList<QKeySequence>{};
+    QCOMPARE(action->shortcuts(), shortcuts);
+}
+
+void tst_Frame::toolBar()
+{
+    const CommandLineOptions options = searchingOptions();
+    MainWindow window(nullptr, &options);
+    const QList<QToolBar *> bars = window.findChildren<QToolBar *>();
+    QCOMPARE(bars.size(), 1);
+    QToolBar *bar = bars.first();
+    QCOMPARE(bar->windowTitle(), QString("File"));
+    QVERIFY(!bar->isMovable());
+    QCOMPARE(bar->contextMenuPolicy(), Qt::PreventContextMenu);
+
+    QStringList items;
+    for (QAction *action : bar->actions())
+        items << itemDescription(bar, action);
+    const QStringList expected = {
+        "Settings",  "&Connect",       "&Disconnect",
+        "|",         "&Clear",         "&Log2file",
+        "|",         "&Tools",         "|",
+        "label:DTR", "&DTR",           "label:RTS",
+        "&RTS",      "widget:QWidget", "label:<img src=:/images/question.png>"};
+    QCOMPARE(items, expected);
+    QWidget *spacer = bar->widgetForAction(bar->actions().at(13));
+    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Preferred);
+}
+
+void tst_Frame::startState()
+{
+    const CommandLineOptions options = searchingOptions();
+    MainWindow window(nullptr, &options);
+    QCOMPARE(window.windowTitle(), QString("korvix"));
+    QCOMPARE(testsupport::statusText(&window), QString("Ready"));
+    auto *console = qobject_cast<Console *>(window.centralWidget());
+    QVERIFY(console);
+    QVERIFY(!console->isEnabled());
+}
+
+void tst_Frame::geometryComesFromTheSettings()
+{
+    QSettings("velmorand", "korvix").setValue("pos", QPoint(50, 60));
+    QSettings("velmorand", "korvix").setValue("size", QSize(700, 500));
+    const CommandLineOptions options = searchingOptions();
+    MainWindow window(nullptr, &options);
+    QCOMPARE(window.pos(), QPoint(50, 60));
+    QCOMPARE(window.size(), QSize(700, 500));
+}
+
+void tst_Frame::geometryIsWrittenFromTheWindow()
+{
+    {
+        const CommandLineOptions options = searchingOptions();
+        MainWindow window(nullptr, &options);
+        QCOMPARE(window.pos(), QPoint(200, 200));
+        QCOMPARE(window.size(), QSize(600, 400));
+        window.move(310, 320);
+        window.resize(640, 480);
+    }
+    QSettings store("velmorand", "korvix");
+    QCOMPARE(store.value("pos").toPoint(), QPoint(310, 320));
+    QCOMPARE(store.value("size").toSize(), QSize(640, 480));
+    QCOMPARE(store.value("keyF10").toString(), QString("F10"));
+    QCOMPARE(store.value("isCRLF").toBool(), false);
+}
+
+void tst_Frame::commandLineValuesAreNotStored_data()
+{
+    QTest::addColumn<int>("baudOption");
+    QTest::addColumn<int>("echoOption");
+    QTest::addColumn<QVariant>("storedBaud");
+    QTest::addColumn<QVariant>("storedEcho");
+
+    // Without -b the option field holds 115200, so the rate is never stored back.
+    QTest::newRow("no options") << 115200 << -1 << QVariant() << QVariant(true);
+    QTest::newRow("--localecho 0") << 115200 << 0 << QVariant() << QVariant(true);
+    QTest::newRow("-b -1 keeps the stored rate") << -1 << -1 << QVariant(1200u) << QVariant(true);
+}
+
+void tst_Frame::commandLineValuesAreNotStored()
+{
+    QFETCH(int, baudOption);
+    QFETCH(int, echoOption);
+    QFETCH(QVariant, storedBaud);
+    QFETCH(QVariant, storedEcho);
+    {
+        QSettings store("velmorand", "korvix");
+        store.setValue("localecho", true);
+        if (storedBaud.isValid())
+            store.setValue("baudrate", storedBaud);
+    }
+    {
+        CommandLineOptions options = searchingOptions();
+        options.baudRate = baudOption;
+        options.localEcho = echoOption;
+        MainWindow window(nullptr, &options);
+    }
+    QSettings store("velmorand", "korvix");
+    QCOMPARE(store.value("baudrate").toUInt(), storedBaud.toUInt());
+    QCOMPARE(store.value("localecho"), storedEcho);
+}
+
+void tst_Frame::startupChoosesSearchOrDialog_data()
+{
+    QTest::addColumn<int>("vendorId");
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<QString>("serialNumber");
+    QTest::addColumn<bool>("searches");
+
+    QTest::newRow("vendor and product") << 0x403 << 0x6001 << "" << true;
+    QTest::newRow("serial number") << -1 << -1 << "abc" << true;
+    QTest::newRow("vendor only") << 0x403 << -1 << "" << false;
+    QTest::newRow("product only") << -1 << 0x6001 << "" << false;
+    QTest::newRow("nothing") << -1 << -1 << "" << false;
+}
+
+void tst_Frame::startupChoosesSearchOrDialog()
+{
+    QFETCH(int, vendorId);
+    QFETCH(int, productId);
+    QFETCH(QString, serialNumber);
+    QFETCH(bool, searches);
+
+    CommandLineOptions options;
+    options.vendorId = vendorId;
+    options.productId = productId;
+    options.serialNumber = serialNumber;
+    testsupport::ModalDialogScript script({testsupport::reject});
+    testsupport::MessageLog log;
+    MainWindow window(nullptr, &options);
+    QCOMPARE(script.answered(), searches ? 0 : 1);
+    QTRY_COMPARE(log.count("onTryToReconnect()") > 0, searches);
+    if (searches)
+        QTRY_COMPARE(testsupport::statusText(&window), QString("Try to autoconnect"));
+}
+
+void tst_Frame::dialogGetsTheBaudRate_data()
+{
+    QTest::addColumn<int>("baudOption");
+    QTest::addColumn<QString>("preselected");
+    QTest::addColumn<bool>("appended");
+    QTest::newRow("default 115200, appended") << 115200 << "115200" << true;
+    QTest::newRow("-b 250000, appended") << 250000 << "250000" << true;
+    QTest::newRow("-b 0, not appended")
+        << 0 << QString::number(QSerialPortInfo::standardBaudRates().first()) << false;
+    QTest::newRow("-b -1, the stored rate") << -1 << "1200" << true;
+}
+
+void tst_Frame::dialogGetsTheBaudRate()
+{
+    QFETCH(int, baudOption);
+    QFETCH(QString, preselected);
+    QFETCH(bool, appended);
+    QSettings("velmorand", "korvix").setValue("baudrate", 1200u);
+
+    QString shown;
+    int entries = 0;
+    testsupport::ModalDialogScript script({[&](QDialog *dialog) {
+        QComboBox *baud = dialog->findChildren<QComboBox *>().value(1);
+        shown = baud ? baud->currentText() : QString();
+        entries = baud ? baud->count() : 0;
+        dialog->reject();
+    }});
+    CommandLineOptions options;
+    options.baudRate = baudOption;
+    MainWindow window(nullptr, &options);
+    QCOMPARE(shown, preselected);
+    QCOMPARE(entries, QSerialPortInfo::standardBaudRates().size() + (appended ? 1 : 0));
+}
+
+void tst_Frame::noPortOfferedClosesTheWindow()
+{
+    testsupport::MessageLog log;
+    {
+        testsupport::ModalDialogScript script({testsupport::accept});
+        const CommandLineOptions options;
+        MainWindow window(nullptr, &options);
+        QCOMPARE(script.seen(), QStringList{"settingsdialog"});
+        QVERIFY(log.contains("no device present"));
+        QVERIFY(log.contains("nothing possible, no serialport available"));
+        QVERIFY(!log.contains("constructor finished"));
+        window.show();
+        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(log.contains("######################## close event #############"));
+    }
+    QVERIFY(log.indexOf("deconstructor") >
+            log.indexOf("######################## close event #############"));
+    QVERIFY(QSettings("velmorand", "korvix").contains("keyF1"));
+}
+
+void tst_Frame::closingIsNeverRefused()
+{
+    const CommandLineOptions options = searchingOptions();
+    MainWindow window(nullptr, &options);
+    window.show();
+    QVERIFY(window.close());
+}
+
+QTEST_MAIN(tst_Frame)
+#include "tst_frame.moc"

@@ -1,0 +1,43 @@
+#include "modaldialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace testsupport {
+
+ModalDialogScript::ModalDialogScript(QList<Answer> answers)
+    : answers(std::move(answers)), timer(new QTimer(this))
+{
+    connect(timer, &QTimer::timeout, this, &ModalDialogScript::poll);
+    timer->start(10);
+}
+
+ModalDialogScript::~ModalDialogScript() = default;
+
+void ModalDialogScript::poll()
+{
+    auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible() || handled.contains(dialog) || answers.isEmpty())
+        return;
+    handled.append(dialog);
+    QString description = QString::fromLatin1(dialog->metaObject()->className());
+    if (auto *box = qobject_cast<QMessageBox *>(dialog))
+        description += QLatin1String(": ") + box->text();
+    seenDialogs.append(description);
+    ++answeredCount;
+    answers.takeFirst()(dialog);
+}
+
+void reject(QDialog *dialog)
+{
+    dialog->reject();
+}
+
+void accept(QDialog *dialog)
+{
+    dialog->accept();
+}
+
+} // namespace testsupport
