@@ -1,0 +1,219 @@
+#include "fakeusbdevice.h"
+
+#include "fsutil.h"
+#include "paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace usbsim {
+
+namespace {
+
+constexpr int MaxDevices = 127; // as on one USB bus
+
+QString claimPath(const QString &portName)
+{
+    return QStringLiteral("%1/%2").arg(QLatin1String(paths::PortsDir), portName);
+}
+
+QString classLink(const QString &portName)
+{
+    return QStringLiteral("%1/%2").arg(QLatin1String(paths::ClassTtyDir), portName);
+}
+
+QString devLink(const QString &portName)
+{
+    return QStringLiteral("%1/%2").arg(QLatin1String(paths::DevDir), portName);
+}
+
+bool isAcm(const QString &portName)
+{
+    return portName.startsWith(QLatin1String("ttyACM"));
+}
+
+int minorNumber(const QString &portName)
+{
+    static const QRegularExpression digits(QStringLiteral("[0-9]+$"));
+    return digits.match(portName).captured().toInt();
+}
+
+QByteArray hex4(quint16 value)
+{
+    return QByteArray::number(value, 16).rightJustified(4, '0') + '\n';
+}
+
+// Claim files hold the owner's pid and the device directory, so that a later plug can tell a
+// port whose owner died from one in use.
+struct Claim
+{
+    qint64 pid = 0;
+    QString deviceDir;
+};
+
+Claim readClaim(const QString &portName)
+{
+    const QList<QByteArray> lines = fs::readFile(claimPath(portName)).split('\n');
+    Claim claim;
+    claim.pid = lines.value(0).toLongLong();
+    claim.deviceDir = QFile::decodeName(lines.value(1));
+    return claim;
+}
+
+void removeLinksAndTree(const QString &portName, const QString &deviceDir)
+{
+    // Leave the enumeration first, as the kernel unregisters a tty before udev drops the node.
+    ::unlink(QFile::encodeName(classLink(portName)).constData());
+    ::unlink(QFile::encodeName(devLink(portName)).constData());
+    if (deviceDir.startsWith(QLatin1String(paths::UsbBusDir) + QLatin1Char('/')))
+        fs::removeTree(deviceDir);
+}
+
+} // namespace
+
+void removeStalePort(const QString &portName)
+{
+    const Claim claim = readClaim(portName);
+    if (fs::processAlive(claim.pid))
+        return;
+    removeLinksAndTree(portName, claim.deviceDir);
+    ::unlink(QFile::encodeName(claimPath(portName)).constData());
+}
+
+bool FakeUsbDevice::create(const QString &portName, const UsbIdentity &identity,
+                           const QString &slavePath, QString *error)
+{
+    port = portName;
+    if (!allocateDeviceDir(error) || !claim(error) || !writeTree(identity, error) ||
+        !fs::makeSymlink(slavePath, devLink(port), error) ||
+        !fs::makeSymlink(QDir(QLatin1String(paths::ClassTtyDir)).relativeFilePath(ttyDir()),
+                         classLink(port), error)) {
+        remove();
+        return false;
+    }
+    return true;
+}
+
+bool FakeUsbDevice::allocateDeviceDir(QString *error)
+{
+    for (int candidate = 1; candidate <= MaxDevices; ++candidate) {
+        const QString dir =
+            QStringLiteral("%1/1-%2").arg(QLatin1String(paths::UsbBusDir)).arg(candidate);
+        if (::mkdir(QFile::encodeName(dir).constData(), 0755) == 0) {
+            slot = candidate;
+            deviceDir = dir;
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    *error = QStringLiteral("no free USB device slot: %1").arg(fs::errnoText());
+    return false;
+}
+
+bool FakeUsbDevice::claim(QString *error)
+{
+    // Written aside and linked into place, so that nobody ever reads a claim without its owner.
+    const QString draft = QStringLiteral("%1/.%2.%3")
+                              .arg(QLatin1String(paths::PortsDir), port)
+                              .arg(QCoreApplication::applicationPid());
+    const QByteArray owner = QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                             QFile::encodeName(deviceDir) + '\n';
+    if (!fs::writeFile(draft, owner, error))
+        return false;
+    const QByteArray draftPath = QFile::encodeName(draft);
+    const QByteArray path = QFile::encodeName(claimPath(port));
+    int result = ::link(draftPath.constData(), path.constData());
+    if (result != 0 && errno == EEXIST) {
+        removeStalePort(port);
+        result = ::link(draftPath.constData(), path.constData());
+    }
+    const int linkErrno = errno;
+    ::unlink(draftPath.constData());
+    claimed = result == 0;
+    if (claimed)
+        return true;
+    if (linkErrno == EEXIST)
+        *error = QStringLiteral("port %1 is already plugged (by process %2)")
+                     .arg(port)
+                     .arg(readClaim(port).pid);
+    else
+        *error = QStringLiteral("cannot claim port %1: %2")
+                     .arg(port, QString::fromLocal8Bit(std::strerror(linkErrno)));
+    return false;
+}
+
+QString FakeUsbDevice::interfaceDir() const
+{
+    return QStringLiteral("%1/1-%2:1.0").arg(deviceDir).arg(slot);
+}
+
+QString FakeUsbDevice::ttyDir() const
+{
+    // cdc_acm hangs the tty off the interface; usb-serial drivers add a port device between.
+    if (isAcm(port))
+        return QStringLiteral("%1/tty/%2").arg(interfaceDir(), port);
+    return QStringLiteral("%1/%2/tty/%2").arg(interfaceDir(), port);
+}
+
+bool FakeUsbDevice::writeTree(const UsbIdentity &identity, QString *error)
+{
+    const QByteArray driver = isAcm(port) ? "cdc_acm" : "ftdi_sio";
+    const QByteArray slotText = QByteArray::number(slot);
+    QString portDir = ttyDir();
+    portDir.chop(port.size() + 5); // the device the tty belongs to: strip "/tty/<port>"
+    bool ok =
+        fs::writeFile(deviceDir + QLatin1String("/uevent"),
+                      "DEVTYPE=usb_device\nDRIVER=usb\nBUSNUM=001\nDEVNUM=" + slotText +
+                          "\nPRODUCT=" + QByteArray::number(identity.vendorId, 16) + '/' +
+                          QByteArray::number(identity.productId, 16) + "/600\n",
+                      error) &&
+        fs::writeFile(deviceDir + QLatin1String("/idVendor"), hex4(identity.vendorId), error) &&
+        fs::writeFile(deviceDir + QLatin1String("/idProduct"), hex4(identity.productId), error) &&
+        fs::writeFile(deviceDir + QLatin1String("/busnum"), "1\n", error) &&
+        fs::writeFile(deviceDir + QLatin1String("/devnum"), slotText + '\n', error);
+    const std::pair<const char *, QString> strings[] = {{"serial", identity.serialNumber},
+                                                        {"manufacturer", identity.manufacturer},
+                                                        {"product", identity.product}};
+    for (const auto &[file, text] : strings) {
+        if (ok && !text.isEmpty())
+            ok = fs::writeFile(deviceDir + QLatin1Char('/') + QLatin1String(file),
+                               text.toUtf8() + '\n', error);
+    }
+    ok = ok && QDir().mkpath(ttyDir()) &&
+         fs::writeFile(interfaceDir() + QLatin1String("/uevent"),
+                       "DEVTYPE=usb_interface\nDRIVER=" + driver + '\n', error) &&
+         fs::writeFile(portDir + QLatin1String("/uevent"), "DRIVER=" + driver + '\n', error) &&
+         fs::writeFile(ttyDir() + QLatin1String("/uevent"),
+                       "MAJOR=" + QByteArray(isAcm(port) ? "166" : "188") +
+                           "\nMINOR=" + QByteArray::number(minorNumber(port)) +
+                           "\nDEVNAME=" + port.toUtf8() + '\n',
+                       error) &&
+         fs::makeSymlink(QDir(ttyDir()).relativeFilePath(portDir),
+                         ttyDir() + QLatin1String("/device"), error) &&
+         fs::makeSymlink(QLatin1String(paths::ClassTtyDir), ttyDir() + QLatin1String("/subsystem"),
+                         error);
+    return ok;
+}
+
+void FakeUsbDevice::remove()
+{
+    if (claimed) {
+        removeLinksAndTree(port, deviceDir);
+        ::unlink(QFile::encodeName(claimPath(port)).constData());
+    } else if (!deviceDir.isEmpty()) {
+        fs::removeTree(deviceDir);
+    }
+    claimed = false;
+    deviceDir.clear();
+}
+
+} // namespace usbsim
