@@ -1,0 +1,210 @@
+#include <isolatedhome.h>
+#include <usbsim/adapter.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+
+#include <signal.h>
+
+KORVIX_ISOLATE_HOME
+
+// Runs on the host, outside any sandbox: what usbsim must never do to a machine.
+class HostTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void adapterCommandsRefuseToRunOutsideASandbox_data();
+    void adapterCommandsRefuseToRunOutsideASandbox();
+    void theLibraryRefusesToPlugOutsideASandbox();
+    void sandboxPassesTheExitStatusOn_data();
+    void sandboxPassesTheExitStatusOn();
+    void sandboxShowsNoHostPort();
+    void sandboxWithoutPrivilegesFailsCleanly();
+    void killedSandboxLeavesTheHostUntouched();
+
+private:
+    QString usbsim;
+    QTemporaryDir scratch;
+};
+
+namespace {
+
+// Entries, recursively below `root` unless `depth` is 0; sorted.
+QStringList listing(const QString &root, bool recursive)
+{
+    QStringList names;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+    while (it.hasNext())
+        names << it.next();
+    names.sort();
+    return names;
+}
+
+// What a sandbox could leave behind on the host. /dev/pts, /dev/shm and /run's depths change
+// with whatever else runs on the machine, so only their own entries count.
+QStringList hostState()
+{
+    return listing(QStringLiteral("/dev"), false) + listing(QStringLiteral("/run"), false) +
+           listing(QStringLiteral("/run/lock"), true) + listing(QStringLiteral("/var/lock"), true) +
+           listing(QStringLiteral("/sys/class/tty"), false) +
+           listing(QStringLiteral("/sys/devices/virtual"), false);
+}
+
+// Processes whose environment carries `token`: everything the sandbox started inherits it.
+QStringList processesWith(const QByteArray &token)
+{
+    QStringList found;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (pid.toInt() > 0 && environ.open(QIODevice::ReadOnly) &&
+            environ.readAll().contains(token))
+            found << pid;
+    }
+    return found;
+}
+
+} // namespace
+
+void HostTest::initTestCase()
+{
+    usbsim = qEnvironmentVariable("USBSIM_BINARY");
+    QVERIFY(QFile::exists(usbsim));
+    QVERIFY(!usbsim::insideSandbox());
+    QVERIFY(scratch.isValid());
+}
+
+void HostTest::adapterCommandsRefuseToRunOutsideASandbox_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("plug") << QStringList{"plug", "ttyUSB9"};
+    QTest::newRow("unplug") << QStringList{"unplug", "ttyUSB9"};
+    QTest::newRow("send") << QStringList{"send", "ttyUSB9", "--hex", "41"};
+    QTest::newRow("busy") << QStringList{"busy", "ttyUSB9", "on"};
+    QTest::newRow("list") << QStringList{"list"};
+}
+
+void HostTest::adapterCommandsRefuseToRunOutsideASandbox()
+{
+    QFETCH(QStringList, arguments);
+    const QStringList before = hostState();
+    QProcess process;
+    process.start(usbsim, arguments);
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(error.contains(QLatin1String("not inside a usbsim sandbox")), qPrintable(error));
+    QCOMPARE(hostState(), before);
+}
+
+void HostTest::theLibraryRefusesToPlugOutsideASandbox()
+{
+    usbsim::Adapter adapter;
+    QVERIFY(!adapter.plug(QStringLiteral("ttyUSB9")));
+    QVERIFY2(adapter.errorString().contains(QLatin1String("not inside a usbsim sandbox")),
+             qPrintable(adapter.errorString()));
+    QVERIFY(!QFile::exists(QStringLiteral("/dev/ttyUSB9")));
+}
+
+void HostTest::sandboxPassesTheExitStatusOn_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<int>("status");
+    QTest::newRow("success") << QStringList{"true"} << 0;
+    QTest::newRow("exit 7") << QStringList{"sh", "-c", "exit 7"} << 7;
+    QTest::newRow("killed") << QStringList{"sh", "-c", "kill -TERM $$"} << 128 + SIGTERM;
+    QTest::newRow("not found") << QStringList{"/nonexistent/program"} << 127;
+}
+
+void HostTest::sandboxPassesTheExitStatusOn()
+{
+    QFETCH(QStringList, command);
+    QFETCH(int, status);
+    QProcess process;
+    process.start(usbsim, QStringList{"sandbox", "--"} + command);
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+}
+
+void HostTest::sandboxShowsNoHostPort()
+{
+    QProcess process;
+    process.start(usbsim, {"sandbox", "--", "sh", "-c",
+                           usbsim + " ports; ls /sys/class/tty; ls /dev | grep '^tty.'; true"});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+}
+
+void HostTest::sandboxWithoutPrivilegesFailsCleanly()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv is not installed");
+    const QStringList before = hostState();
+    QProcess process;
+    process.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                              "--inh-caps=-all", usbsim, "sandbox", "--", "true"});
+    QVERIFY(process.waitForFinished());
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    if (error.contains(QLatin1String("Permission denied")) &&
+        !error.contains(QLatin1String("usbsim")))
+        QSKIP("the build tree is not readable by an unprivileged user");
+    QCOMPARE(process.exitCode(), 125);
+    QVERIFY2(error.startsWith(
+                 QLatin1String("usbsim sandbox: cannot create private mount and PID namespaces")),
+             qPrintable(error));
+    QCOMPARE(error.count(QLatin1Char('\n')), 1);
+    QCOMPARE(hostState(), before);
+}
+
+void HostTest::killedSandboxLeavesTheHostUntouched()
+{
+    const QStringList before = hostState();
+    const QByteArray token =
+        "USBSIM_HOST_TEST=" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    const QString ready = scratch.filePath(QStringLiteral("ready"));
+    const QString script =
+        QStringLiteral("set -e\n"
+                       "U='%1'\n"
+                       "$U plug ttyUSB9 --serial HOSTTEST --capture '%2/capture'\n"
+                       "$U plug ttyACM9 --personality demo\n"
+                       "$U busy ttyUSB9 on\n"
+                       "$U send ttyUSB9 --generate 10M\n"
+                       "sleep 600 &\n"
+                       "{ ls /dev; ls /run/lock; $U ports; } > '%3.tmp'\n"
+                       "mv '%3.tmp' '%3'\n"
+                       "wait\n")
+            .arg(usbsim, scratch.path(), ready);
+    QProcess sandbox;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(token.split('=').at(0)),
+                       QString::fromLatin1(token.split('=').at(1)));
+    sandbox.setProcessEnvironment(environment);
+    sandbox.start(usbsim, {"sandbox", "--", "sh", "-c", script});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ready) || sandbox.state() == QProcess::NotRunning,
+                             60000);
+    QFile inside(ready);
+    QVERIFY2(inside.open(QIODevice::ReadOnly), sandbox.readAllStandardError().constData());
+    const QByteArray seen = inside.readAll();
+    QVERIFY2(seen.contains("ttyUSB9\n") && seen.contains("LCK..ttyUSB9") &&
+                 seen.contains("ttyACM9\t"),
+             seen.constData());
+    QVERIFY(processesWith(token).size() >= 4); // sandbox, its init, the shell, two daemons, sleep
+
+    ::kill(pid_t(sandbox.processId()), SIGKILL);
+    QVERIFY(sandbox.waitForFinished());
+    QTRY_COMPARE_WITH_TIMEOUT(processesWith(token), QStringList(), 10000);
+    QCOMPARE(hostState(), before);
+}
+
+QTEST_MAIN(HostTest)
+#include "tst_host.moc"
