@@ -285,5 +285,5 @@ void CliTest::personalitiesFromTheCommandLine()
     QTRY_VERIFY2(demo.data.endsWith("OK\r\n"), demo.data.constData());
 }
 
-QTEST_MAIN(CliTest)
+QTEST_GUILESS_MAIN(CliTest)
 #include "tst_cli.moc"

@@ -175,5 +175,5 @@ void EnumerationTest::refusesBadPortNames()
     QCOMPARE(portNames(), QStringList());
 }
 
-QTEST_MAIN(EnumerationTest)
+QTEST_GUILESS_MAIN(EnumerationTest)
 #include "tst_enumeration.moc"

@@ -206,5 +206,5 @@ void HostTest::killedSandboxLeavesTheHostUntouched()
     QCOMPARE(hostState(), before);
 }
 
-QTEST_MAIN(HostTest)
+QTEST_GUILESS_MAIN(HostTest)
 #include "tst_host.moc"

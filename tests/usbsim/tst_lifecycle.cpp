@@ -191,5 +191,5 @@ void LifecycleTest::demoPersonalityReports()
     QVERIFY2(terminal->data.startsWith("usbsim demo sensor ready"), terminal->data.constData());
 }
 
-QTEST_MAIN(LifecycleTest)
+QTEST_GUILESS_MAIN(LifecycleTest)
 #include "tst_lifecycle.moc"

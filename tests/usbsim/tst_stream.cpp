@@ -103,5 +103,5 @@ void StreamTest::pacingDoesNotCatchUpAfterAStall()
     QVERIFY2(due.size <= rate / 50, qPrintable(QString::number(due.size)));
 }
 
-QTEST_MAIN(StreamTest)
+QTEST_GUILESS_MAIN(StreamTest)
 #include "tst_stream.moc"

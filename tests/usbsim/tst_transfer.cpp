@@ -133,5 +133,5 @@ void TransferTest::pacedSendsKeepContentAndOrder()
     QCOMPARE(terminal->data, expected);
 }
 
-QTEST_MAIN(TransferTest)
+QTEST_GUILESS_MAIN(TransferTest)
 #include "tst_transfer.moc"

@@ -1,0 +1,230 @@
+// Throughput of the simulated adapters, each direction, against readers and writers that keep
+// up: a QSerialPort in the same event loop as the adapter, a plain blocking loop in another
+// thread, and (device side in another process) a `usbsim plug` daemon, found through
+// USBSIM_BINARY. Run inside the sandbox:
+//   USBSIM_BINARY=.../usbsim usbsim sandbox -- usbsim_throughput [MEBIBYTES]
+// or through bench/usbsim-throughput/run.sh or the bench_usbsim_throughput build target.
+
+#include <usbsim/adapter.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QThread>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int Chunk = 64 * 1024;
+const QString Port = QStringLiteral("ttyUSB0");
+
+int openRaw(const QString &portName)
+{
+    const int fd = ::open(QFile::encodeName(QStringLiteral("/dev/") + portName).constData(),
+                          O_RDWR | O_NOCTTY);
+    struct termios settings;
+    if (fd >= 0 && ::tcgetattr(fd, &settings) == 0) {
+        ::cfmakeraw(&settings);
+        ::tcsetattr(fd, TCSANOW, &settings);
+    }
+    return fd;
+}
+
+// Counts bytes arriving in the event loop and ends the loop once all are there.
+class Meter
+{
+public:
+    explicit Meter(qint64 total) : total(total) {}
+    void add(qint64 count)
+    {
+        received += count;
+        if (received >= total)
+            loop.quit();
+    }
+    double seconds() // runs the loop until everything arrived
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (received < total)
+            loop.exec();
+        return clock.nsecsElapsed() / 1e9;
+    }
+
+private:
+    QEventLoop loop;
+    qint64 total;
+    qint64 received = 0;
+};
+
+double deviceToQSerialPort(qint64 total)
+{
+    usbsim::Adapter adapter;
+    adapter.plug(Port);
+    QSerialPort port(Port);
+    port.open(QIODevice::ReadWrite);
+    Meter meter(total);
+    char buffer[Chunk];
+    QObject::connect(&port, &QSerialPort::readyRead, &port, [&] {
+        qint64 count;
+        while ((count = port.read(buffer, sizeof buffer)) > 0)
+            meter.add(count);
+    });
+    adapter.sendStream(total);
+    return meter.seconds();
+}
+
+double deviceToReadLoop(qint64 total)
+{
+    usbsim::Adapter adapter;
+    adapter.plug(Port);
+    const int fd = openRaw(Port);
+    qint64 received = 0;
+    QThread *reader = QThread::create([&] {
+        char buffer[Chunk];
+        qint64 count = 0;
+        while (count < total) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            count += n;
+        }
+        received = count;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    reader->start();
+    adapter.sendStream(total);
+    QEventLoop loop;
+    QObject::connect(reader, &QThread::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    reader->wait();
+    delete reader;
+    ::close(fd);
+    return received >= total ? seconds : -1;
+}
+
+double qSerialPortToDevice(qint64 total)
+{
+    usbsim::Adapter adapter;
+    adapter.plug(Port);
+    QSerialPort port(Port);
+    port.open(QIODevice::ReadWrite);
+    Meter meter(total);
+    QObject::connect(&adapter, &usbsim::Adapter::bytesReceived, &adapter,
+                     [&](const QByteArray &chunk) {
+                         adapter.clearReceived();
+                         meter.add(chunk.size());
+                     });
+    const QByteArray block(Chunk, 'x');
+    qint64 queued = 0;
+    auto topUp = [&] {
+        while (queued < total && port.bytesToWrite() < 4 * Chunk) {
+            port.write(block.constData(), qMin<qint64>(Chunk, total - queued));
+            queued += qMin<qint64>(Chunk, total - queued);
+        }
+    };
+    QObject::connect(&port, &QSerialPort::bytesWritten, &port, topUp);
+    topUp();
+    return meter.seconds();
+}
+
+double writeLoopToDevice(qint64 total)
+{
+    usbsim::Adapter adapter;
+    adapter.plug(Port);
+    const int fd = openRaw(Port);
+    Meter meter(total);
+    QObject::connect(&adapter, &usbsim::Adapter::bytesReceived, &adapter,
+                     [&](const QByteArray &chunk) {
+                         adapter.clearReceived();
+                         meter.add(chunk.size());
+                     });
+    QThread *writer = QThread::create([&] {
+        const QByteArray block(Chunk, 'x');
+        for (qint64 sent = 0; sent < total;) {
+            const ssize_t n =
+                ::write(fd, block.constData(), size_t(qMin<qint64>(Chunk, total - sent)));
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+    });
+    writer->start();
+    const double seconds = meter.seconds();
+    writer->wait();
+    delete writer;
+    ::close(fd);
+    return seconds;
+}
+
+int usbsimCommand(const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(qEnvironmentVariable("USBSIM_BINARY"), arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
+               ? process.exitCode()
+               : -1;
+}
+
+double daemonToQSerialPort(qint64 total)
+{
+    if (qEnvironmentVariableIsEmpty("USBSIM_BINARY") ||
+        usbsimCommand({"plug", "ttyUSB1", "--id", "bench"}) != 0)
+        return -1;
+    QSerialPort port(QStringLiteral("ttyUSB1"));
+    port.open(QIODevice::ReadWrite);
+    Meter meter(total);
+    char buffer[Chunk];
+    QObject::connect(&port, &QSerialPort::readyRead, &port, [&] {
+        qint64 count;
+        while ((count = port.read(buffer, sizeof buffer)) > 0)
+            meter.add(count);
+    });
+    usbsimCommand({"send", "bench", "--generate", QString::number(total)});
+    const double seconds = meter.seconds();
+    usbsimCommand({"remove", "bench"});
+    return seconds;
+}
+
+void report(const char *what, qint64 total, double seconds)
+{
+    if (seconds <= 0)
+        std::printf("%-58s: not measured\n", what);
+    else
+        std::printf("%-58s: %8.1f MB/s\n", what, double(total) / seconds / 1e6);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (!usbsim::insideSandbox()) {
+        std::fprintf(stderr,
+                     "usbsim_throughput: run it as `usbsim sandbox -- usbsim_throughput`\n");
+        return 1;
+    }
+    const qint64 total = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 256) * 1024 * 1024;
+    std::printf("usbsim throughput, %lld MiB per run (MB = 10^6 bytes)\n", total / (1024 * 1024));
+    report("device -> terminal, QSerialPort in the adapter's event loop", total,
+           deviceToQSerialPort(total));
+    report("device -> terminal, blocking read() loop in a thread", total, deviceToReadLoop(total));
+    report("device -> terminal, usbsim daemon to QSerialPort", total, daemonToQSerialPort(total));
+    report("terminal -> device, QSerialPort in the adapter's event loop", total,
+           qSerialPortToDevice(total));
+    report("terminal -> device, blocking write() loop in a thread", total,
+           writeLoopToDevice(total));
+    return 0;
+}
