@@ -47,7 +47,7 @@ QByteArray DemoPersonality::reading(int n)
         .toLatin1();
 }
 
-QByteArray DemoPersonality::answer(const QByteArray &command) const
+QByteArray DemoPersonality::answer(const QByteArray &command)
 {
     const QByteArray upper = command.trimmed().toUpper();
     if (upper == "AT")
@@ -61,7 +61,7 @@ QByteArray DemoPersonality::answer(const QByteArray &command) const
                Eol + "OK" + Eol;
     }
     if (upper == "AT+READ?")
-        return reading(readings) + Eol + "OK" + Eol;
+        return reading(++readings) + Eol + "OK" + Eol;
     return "ERROR" + Eol;
 }
 

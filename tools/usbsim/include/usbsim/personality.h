@@ -25,8 +25,8 @@ class DemoPersonality : public QObject
 public:
     explicit DemoPersonality(Adapter *adapter); // the adapter is the parent
 
-    static QByteArray reading(int n); // the line for the n-th reading, without CR LF
-    QByteArray answer(const QByteArray &command) const;
+    static QByteArray reading(int n);             // the line for the n-th reading, without CR LF
+    QByteArray answer(const QByteArray &command); // AT+READ? takes a reading
 
 private:
     void onOpenChanged(bool open);
