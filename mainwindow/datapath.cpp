@@ -4,6 +4,7 @@
 #include "console.h"
 
 #include <QAction>
+#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QIcon>
@@ -73,6 +74,8 @@ void MainWindow::startLogging(const QString &fileName)
 {
     // Created or truncated: each start of logging begins an empty file.
     logFile.open(fileName.toUtf8().constData(), std::ios_base::out | std::ios_base::binary);
+    qDebug().noquote().nospace() << "logging to " << fileName
+                                 << (logFile.is_open() ? "" : " failed: the file cannot be opened");
     logActive = true;
     logAction->setIcon(QIcon(QStringLiteral(":/images/process-stop.png")));
 }

@@ -12,6 +12,7 @@ MessageLog *&activeLog()
 
 MessageLog::MessageLog(bool passOn) : passOn(passOn)
 {
+    clock.start();
     outer = activeLog();
     activeLog() = this;
     previous = qInstallMessageHandler(&MessageLog::handler);
@@ -31,12 +32,23 @@ int MessageLog::countStartingWith(const QString &prefix) const
     return n;
 }
 
+QList<qint64> MessageLog::timesOf(const QString &text) const
+{
+    QList<qint64> found;
+    for (int i = 0; i < collected.size(); ++i) {
+        if (collected.at(i) == text)
+            found << times.at(i);
+    }
+    return found;
+}
+
 void MessageLog::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     MessageLog *log = activeLog();
     if (!log)
         return;
     log->collected.append(message);
+    log->times.append(log->clock.elapsed());
     if (log->passOn && log->previous)
         log->previous(type, context, message);
 }

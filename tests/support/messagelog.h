@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QStringList>
 #include <QtGlobal>
 
@@ -17,6 +19,8 @@ public:
     MessageLog &operator=(const MessageLog &) = delete;
 
     QStringList messages() const { return collected; }
+    // Milliseconds since the log was made, at which each message of `text` was written.
+    QList<qint64> timesOf(const QString &text) const;
     bool contains(const QString &message) const { return collected.contains(message); }
     int count(const QString &message) const { return collected.count(message); }
     int countStartingWith(const QString &prefix) const;
@@ -24,12 +28,18 @@ public:
     {
         return collected.indexOf(message, from);
     }
-    void clear() { collected.clear(); }
+    void clear()
+    {
+        collected.clear();
+        times.clear();
+    }
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 
     QStringList collected;
+    QList<qint64> times;
+    QElapsedTimer clock;
     QtMessageHandler previous = nullptr;
     bool passOn;
     MessageLog *outer = nullptr;

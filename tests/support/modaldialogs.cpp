@@ -27,7 +27,17 @@ void ModalDialogScript::poll()
         description += QLatin1String(": ") + box->text();
     seenDialogs.append(description);
     ++answeredCount;
-    answers.takeFirst()(dialog);
+    // Answered from a queued call, not from this timer's slot: Qt never re-enters a timer's
+    // slot, so a dialog that the answer itself opens would otherwise go unseen.
+    const QPointer<QDialog> target(dialog);
+    const Answer answer = answers.takeFirst();
+    QMetaObject::invokeMethod(
+        this,
+        [target, answer] {
+            if (target)
+                answer(target);
+        },
+        Qt::QueuedConnection);
 }
 
 void reject(QDialog *dialog)

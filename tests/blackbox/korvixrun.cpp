@@ -1,0 +1,238 @@
+#include "korvixrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <unistd.h>
+
+XServer::XServer()
+{
+    // -displayfd picks a free display and reports its number on standard output.
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    if (!server.waitForStarted(5000))
+        return;
+    QByteArray number;
+    const bool reported = QTest::qWaitFor(
+        [&] {
+            number += server.readAllStandardOutput();
+            return number.contains('\n') || server.state() == QProcess::NotRunning;
+        },
+        10000);
+    if (!reported || number.trimmed().isEmpty())
+        return;
+    display = ":" + QString::fromLatin1(number.trimmed());
+}
+
+XServer::~XServer()
+{
+    if (server.state() == QProcess::NotRunning)
+        return;
+    server.terminate();
+    if (!server.waitForFinished(5000))
+        server.kill();
+    server.waitForFinished(2000);
+}
+
+KorvixRun::KorvixRun(const XServer &x) : x(x), environment(QProcessEnvironment::systemEnvironment())
+{
+    environment.remove("QT_QPA_PLATFORM");
+    environment.insert("DISPLAY", x.name());
+    environment.insert("HOME", homeDir.path());
+    environment.insert("XDG_CONFIG_HOME", homeDir.path() + "/.config");
+    environment.insert("XDG_RUNTIME_DIR", homeDir.path() + "/runtime");
+    environment.insert("LANG", "C.UTF-8");
+    environment.remove("LC_ALL");
+    environment.remove("LANGUAGE");
+    QDir(homeDir.path()).mkpath("runtime");
+    QFile::setPermissions(homeDir.path() + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+KorvixRun::~KorvixRun()
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+void KorvixRun::setEnvironment(const QString &name, const QString &value)
+{
+    environment.insert(name, value);
+}
+
+bool KorvixRun::start(const QStringList &arguments)
+{
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("KORVIX_BINARY"), arguments);
+    return process.waitForStarted(10000);
+}
+
+void KorvixRun::collect() const
+{
+    partial += process.readAllStandardError();
+    int end;
+    while ((end = partial.indexOf('\n')) >= 0) {
+        lines << QString::fromLocal8Bit(partial.left(end));
+        partial.remove(0, end + 1);
+    }
+}
+
+bool KorvixRun::waitForTrace(const QString &line, int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] {
+            collect();
+            return lines.contains(line);
+        },
+        timeoutMs);
+}
+
+int KorvixRun::traceCount(const QString &line) const
+{
+    collect();
+    return lines.count(line);
+}
+
+QStringList KorvixRun::traces() const
+{
+    collect();
+    return lines;
+}
+
+QString KorvixRun::xdotool(const QStringList &arguments, bool *ok) const
+{
+    QProcess tool;
+    QProcessEnvironment toolEnvironment = QProcessEnvironment::systemEnvironment();
+    toolEnvironment.insert("DISPLAY", x.name());
+    tool.setProcessEnvironment(toolEnvironment);
+    tool.start("xdotool", arguments);
+    const bool finished = tool.waitForFinished(10000);
+    if (ok)
+        *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+QList<unsigned long> KorvixRun::visibleWindows() const
+{
+    QList<unsigned long> windows;
+    const QString found =
+        xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())});
+    for (const QString &id : found.split('\n', Qt::SkipEmptyParts))
+        windows << id.toULong();
+    return windows;
+}
+
+unsigned long KorvixRun::waitForNewWindow(const QList<unsigned long> &known, int timeoutMs)
+{
+    unsigned long window = 0;
+    const bool appeared = QTest::qWaitFor(
+        [&] {
+            for (unsigned long candidate : visibleWindows()) {
+                if (!known.contains(candidate)) {
+                    window = candidate;
+                    return true;
+                }
+            }
+            return process.state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    // Give the toolkit a moment to finish mapping and focusing it.
+    if (appeared && window)
+        QTest::qWait(200);
+    return window;
+}
+
+QString KorvixRun::windowTitle(unsigned long window) const
+{
+    return xdotool({"getwindowname", QString::number(window)});
+}
+
+bool KorvixRun::waitForTitle(unsigned long window, const QString &title, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return windowTitle(window) == title; }, timeoutMs);
+}
+
+bool KorvixRun::focus(unsigned long window)
+{
+    bool ok = false;
+    xdotool({"windowfocus", "--sync", QString::number(window)}, &ok);
+    return ok;
+}
+
+bool KorvixRun::typeText(unsigned long window, const QString &text)
+{
+    bool ok = focus(window);
+    if (ok)
+        xdotool({"type", "--delay", "30", text}, &ok);
+    return ok;
+}
+
+bool KorvixRun::pressKey(unsigned long window, const QString &key)
+{
+    bool ok = focus(window);
+    if (ok)
+        xdotool({"key", key}, &ok);
+    return ok;
+}
+
+bool KorvixRun::screenshot(const QString &path) const
+{
+    QProcess import;
+    QProcessEnvironment importEnvironment = QProcessEnvironment::systemEnvironment();
+    importEnvironment.insert("DISPLAY", x.name());
+    import.setProcessEnvironment(importEnvironment);
+    import.start("import", {"-window", "root", path});
+    return import.waitForFinished(20000) && import.exitCode() == 0 && QFile::exists(path);
+}
+
+bool KorvixRun::closeWindow(unsigned long window)
+{
+    QProcess closer;
+    QProcessEnvironment closerEnvironment = QProcessEnvironment::systemEnvironment();
+    closerEnvironment.insert("DISPLAY", x.name());
+    closer.setProcessEnvironment(closerEnvironment);
+    closer.start(qEnvironmentVariable("XWMCLOSE_BINARY"), {QString::number(window)});
+    return closer.waitForFinished(5000) && closer.exitCode() == 0;
+}
+
+bool KorvixRun::waitForExit(int timeoutMs)
+{
+    const bool ended =
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    collect();
+    return ended;
+}
+
+namespace {
+QByteArray procFile(qint64 pid, const char *name)
+{
+    QFile file(QString("/proc/%1/%2").arg(pid).arg(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+double KorvixRun::cpuSeconds() const
+{
+    // Fields after the parenthesised command name; utime and stime are the 12th and 13th.
+    const QByteArray stat = procFile(pid(), "stat");
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+int KorvixRun::openFileDescriptors() const
+{
+    return QDir(QString("/proc/%1/fd").arg(pid()))
+        .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+        .size();
+}
+
+qint64 KorvixRun::residentKilobytes() const
+{
+    const QRegularExpression rss("VmRSS:\\s+(\\d+) kB");
+    return rss.match(QString::fromLatin1(procFile(pid(), "status"))).captured(1).toLongLong();
+}

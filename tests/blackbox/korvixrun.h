@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private X server for the tests that drive the real program, started on a free display
+// and stopped (gracefully, so it leaves no lock files) when the object goes.
+class XServer
+{
+public:
+    XServer();
+    ~XServer();
+    bool isRunning() const { return !display.isEmpty(); }
+    QString name() const { return display; } // ":N"
+
+private:
+    QProcess server;
+    QString display;
+};
+
+// The real korvix binary run by a test as a user runs it: its own home and settings, on the
+// test's X server, typed to with xdotool, closed through its window like a user closes it.
+class KorvixRun
+{
+public:
+    explicit KorvixRun(const XServer &x);
+    ~KorvixRun();
+
+    void setEnvironment(const QString &name, const QString &value);
+    bool start(const QStringList &arguments);
+
+    bool waitForTrace(const QString &line, int timeoutMs = 10000);
+    int traceCount(const QString &line) const;
+    QStringList traces() const;
+
+    // The program's mapped top-level windows. Dialogs without a title of their own carry the
+    // program's name like the main window, so tests tell windows apart by when they appear.
+    QList<unsigned long> visibleWindows() const;
+    // A visible window not in `known`; 0 when none appears within the time-out.
+    unsigned long waitForNewWindow(const QList<unsigned long> &known = {}, int timeoutMs = 10000);
+    QString windowTitle(unsigned long window) const;
+    bool waitForTitle(unsigned long window, const QString &title, int timeoutMs = 10000);
+    bool focus(unsigned long window);
+    bool typeText(unsigned long window, const QString &text);
+    bool pressKey(unsigned long window, const QString &key);
+    bool screenshot(const QString &path) const;
+    bool closeWindow(unsigned long window);
+
+    bool waitForExit(int timeoutMs = 15000);
+    int exitCode() const { return process.exitCode(); }
+    bool crashed() const { return process.exitStatus() == QProcess::CrashExit; }
+
+    qint64 pid() const { return process.processId(); }
+    double cpuSeconds() const;       // user + system time so far, from /proc
+    int openFileDescriptors() const; // from /proc
+    qint64 residentKilobytes() const;
+
+    QString home() const { return homeDir.path(); }
+    QString settingsFile() const { return homeDir.path() + "/.config/velmorand/korvix.conf"; }
+
+private:
+    QString xdotool(const QStringList &arguments, bool *ok = nullptr) const;
+    void collect() const;
+
+    const XServer &x;
+    QTemporaryDir homeDir;
+    QProcessEnvironment environment;
+    mutable QProcess process;
+    mutable QStringList lines;
+    mutable QByteArray partial;
+};

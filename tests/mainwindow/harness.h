@@ -1,0 +1,38 @@
+#pragma once
+
+#include "commandlineoptions.h"
+#include "modaldialogs.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+class Console;
+class MainWindow;
+class QAction;
+class QWidget;
+
+namespace harness {
+
+// Starts the main window as a user does without filters: the start-up dialog opens and gets
+// `answer` (Ok by default), and the window is shown.
+std::unique_ptr<MainWindow>
+startWithDialog(const CommandLineOptions *options,
+                testsupport::ModalDialogScript::Answer answer = testsupport::accept);
+
+// The connection as the user sees it.
+bool looksConnected(QWidget *window);
+bool looksDisconnected(QWidget *window);
+Console *console(QWidget *window);
+QAction *action(QWidget *window, const QString &text);
+bool consoleLooks(QWidget *window, Qt::GlobalColor base, Qt::GlobalColor text);
+void trigger(QWidget *window, const QString &actionText);
+
+// Runs a private slot of the window, as a timer or signal would.
+void invoke(QWidget *window, const char *slot);
+
+// Seconds of CPU this process has used so far.
+double processCpuSeconds();
+
+} // namespace harness

@@ -1,0 +1,348 @@
+#include "console.h"
+#include "harness.h"
+#include "isolatedhome.h"
+#include "mainwindow.h"
+#include "messagelog.h"
+#include "windowprobe.h"
+
+#include <usbsim/adapter.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+KORVIX_ISOLATE_HOME
+
+using testsupport::showsImage;
+
+namespace {
+
+QByteArray allBytes()
+{
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes.append(char(b));
+    return bytes;
+}
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// As a user types it into the name field and presses Enter.
+void typeFileName(QFileDialog *files, const QString &path)
+{
+    auto *name = files->findChild<QLineEdit *>("fileNameEdit");
+    QVERIFY(name);
+    name->setText(path);
+    QTest::keyClick(name, Qt::Key_Return);
+}
+
+testsupport::ModalDialogScript::Answer chooseFile(const QString &path)
+{
+    return [path](QDialog *dialog) {
+        auto *files = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(files);
+        typeFileName(files, path);
+    };
+}
+
+// The lines of the tick trace, one per display tick while the port is open, each with the
+// number of bytes handed to the console.
+QList<int> tickSizes(const testsupport::MessageLog &log)
+{
+    QList<int> sizes;
+    for (const QString &message : log.messages()) {
+        bool isNumber = false;
+        const int size = message.toInt(&isNumber);
+        if (isNumber)
+            sizes << size;
+    }
+    return sizes;
+}
+
+} // namespace
+
+class tst_DataPath : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void receivedBytesReachConsoleAndLog();
+    void aBurstWithinOneTickIsOnePutData();
+    void nothingIsShownWhileClosed();
+    void lineEndingsOnTheWire_data();
+    void lineEndingsOnTheWire();
+    void clearLeavesLogAndPendingBytes();
+    void failedLogOpenShowsLoggingAndWritesNothing_data();
+    void failedLogOpenShowsLoggingAndWritesNothing();
+    void logSurvivesReconnectAndRestartsEmpty();
+    void forceLogLogsFromTheStart();
+
+private:
+    std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options);
+
+    std::unique_ptr<usbsim::Adapter> adapter;
+    QTemporaryDir scratch;
+};
+
+void tst_DataPath::initTestCase()
+{
+    QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox");
+    QLoggingCategory::setFilterRules("korvix.receive.tick.debug=true");
+}
+
+void tst_DataPath::init()
+{
+    QSettings("velmorand", "korvix").clear();
+    adapter = std::make_unique<usbsim::Adapter>();
+    QVERIFY2(adapter->plug("ttyUSB0"), qPrintable(adapter->errorString()));
+}
+
+void tst_DataPath::cleanup()
+{
+    adapter.reset();
+    // Test mounts vanish with the sandbox, but the directory under them must be removable.
+    const QString readOnly = scratch.filePath("readonly");
+    if (QFileInfo::exists(readOnly))
+        QProcess::execute("umount", {"-q", readOnly});
+}
+
+std::unique_ptr<MainWindow> tst_DataPath::connectedWindow(const CommandLineOptions *options)
+{
+    auto window = harness::startWithDialog(options);
+    if (!QTest::qWaitFor([&] { return harness::looksConnected(window.get()); }))
+        qWarning("the window did not connect");
+    return window;
+}
+
+void tst_DataPath::receivedBytesReachConsoleAndLog()
+{
+    const QString logPath = scratch.filePath("all.log");
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    QVERIFY(harness::looksConnected(window.get()));
+    {
+        testsupport::ModalDialogScript script({chooseFile(logPath)});
+        harness::trigger(window.get(), "&Log2file");
+        QCOMPARE(script.answered(), 1);
+    }
+    QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
+                       ":/images/process-stop.png"));
+
+    const QByteArray sent = "hello\r\n" + allBytes() + QByteArray(3, '\0') + "\r\rend";
+    adapter->send(sent);
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("hello"));
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith("end"));
+
+    harness::trigger(window.get(), "&Log2file"); // off: the file is closed and complete
+    QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
+                       ":/images/document-save-2.png"));
+    QCOMPARE(fileContents(logPath), sent);
+    // Typed bytes are not logged.
+    QTest::keyClicks(harness::console(window.get()), "typed");
+    QTRY_COMPARE(adapter->received(), QByteArray("typed"));
+    QCOMPARE(fileContents(logPath), sent);
+}
+
+void tst_DataPath::aBurstWithinOneTickIsOnePutData()
+{
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    testsupport::MessageLog log;
+    // Send right after a tick, so that the whole burst lands well before the next one.
+    QTRY_VERIFY(!tickSizes(log).isEmpty());
+    log.clear();
+    QTRY_COMPARE(tickSizes(log).size(), 1);
+    const QByteArray burst(3000, 'x');
+    for (int i = 0; i < 30; ++i)
+        adapter->send(burst.mid(i * 100, 100));
+    QTRY_VERIFY(tickSizes(log).contains(3000));
+    QCOMPARE(tickSizes(log).count(3000), 1);
+    QCOMPARE(log.count(QString(3000, 'x')), 1);
+}
+
+void tst_DataPath::nothingIsShownWhileClosed()
+{
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    harness::trigger(window.get(), "&Disconnect");
+    testsupport::MessageLog log;
+    adapter->send("ignored");
+    QTest::qWait(350);
+    QCOMPARE(tickSizes(log), QList<int>{});
+    QCOMPARE(harness::console(window.get())->toPlainText(), QString());
+}
+
+void tst_DataPath::lineEndingsOnTheWire_data()
+{
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QByteArray>("wire");
+
+    QTest::newRow("Return as LF") << false << int(Qt::Key_Return) << QByteArray("\n");
+    QTest::newRow("Return as CR LF") << true << int(Qt::Key_Return) << QByteArray("\r\n");
+    QTest::newRow("Enter as LF") << false << int(Qt::Key_Enter) << QByteArray("\n");
+    QTest::newRow("F2 with CR and LF inside")
+        << false << int(Qt::Key_F2) << QByteArray("a\nb\nc\n");
+    QTest::newRow("F2 with CR and LF inside, CRLF")
+        << true << int(Qt::Key_F2) << QByteArray("a\r\nb\nc\r\n");
+    QTest::newRow("F5 default string") << true << int(Qt::Key_F5) << QByteArray("F5\r\n");
+}
+
+void tst_DataPath::lineEndingsOnTheWire()
+{
+    QFETCH(bool, crlf);
+    QFETCH(int, key);
+    QFETCH(QByteArray, wire);
+    {
+        QSettings store("velmorand", "korvix");
+        store.setValue("isCRLF", crlf);
+        store.setValue("keyF2", "a\rb\nc");
+    }
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    QTest::keyClick(harness::console(window.get()), Qt::Key(key));
+    QTRY_COMPARE(adapter->received(), wire);
+}
+
+void tst_DataPath::clearLeavesLogAndPendingBytes()
+{
+    const QString logPath = scratch.filePath("clear.log");
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    {
+        testsupport::ModalDialogScript script({chooseFile(logPath)});
+        harness::trigger(window.get(), "&Log2file");
+    }
+    adapter->send("shown\n");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("shown"));
+
+    testsupport::MessageLog log;
+    QTRY_COMPARE(tickSizes(log).size(), 1);
+    adapter->send("pending");
+    QTest::qWait(30); // read by now, and the next tick is some 70 ms away
+    harness::trigger(window.get(), "&Clear");
+    QVERIFY(!harness::console(window.get())->toPlainText().contains("shown"));
+    QTRY_COMPARE(harness::console(window.get())->toPlainText(), QString("pending"));
+
+    harness::trigger(window.get(), "&Log2file");
+    QCOMPARE(fileContents(logPath), QByteArray("shown\npending"));
+}
+
+void tst_DataPath::failedLogOpenShowsLoggingAndWritesNothing_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("cancelled dialog") << true;
+    QTest::newRow("read-only directory") << false;
+}
+
+void tst_DataPath::failedLogOpenShowsLoggingAndWritesNothing()
+{
+    QFETCH(bool, cancel);
+    // A read-only mount stops even root; the mount lives only in the sandbox.
+    const QString readOnly = scratch.filePath("readonly");
+    QVERIFY(QDir().mkpath(readOnly));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "ro,size=64k", "korvix-test", readOnly}) !=
+        0)
+        QSKIP("cannot mount a read-only directory here");
+
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    {
+        testsupport::ModalDialogScript script({[&](QDialog *dialog) {
+            if (cancel)
+                dialog->reject();
+            else
+                typeFileName(qobject_cast<QFileDialog *>(dialog), readOnly + "/x.log");
+        }});
+        harness::trigger(window.get(), "&Log2file");
+    }
+    QAction *log = harness::action(window.get(), "&Log2file");
+    QVERIFY(showsImage(log->icon(), ":/images/process-stop.png"));
+    adapter->send("data");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("data"));
+    QCOMPARE(QDir(readOnly).entryList(QDir::Files), QStringList{});
+    QVERIFY(!QFile::exists(QDir::homePath() + "/korvix.log"));
+
+    // Switching off asks nothing.
+    testsupport::ModalDialogScript none({});
+    log->trigger();
+    QCOMPARE(none.answered(), 0);
+    QVERIFY(showsImage(log->icon(), ":/images/document-save-2.png"));
+}
+
+void tst_DataPath::logSurvivesReconnectAndRestartsEmpty()
+{
+    const QString logPath = scratch.filePath("reconnect.log");
+    const CommandLineOptions options;
+    auto window = connectedWindow(&options);
+    {
+        testsupport::ModalDialogScript script({chooseFile(logPath)});
+        harness::trigger(window.get(), "&Log2file");
+    }
+    adapter->send("before;");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("before"));
+    harness::trigger(window.get(), "&Disconnect");
+    harness::trigger(window.get(), "&Connect");
+    QVERIFY(harness::looksConnected(window.get()));
+    adapter->send("after");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("after"));
+    harness::trigger(window.get(), "&Log2file");
+    QCOMPARE(fileContents(logPath), QByteArray("before;after"));
+
+    // Starting again with the same name empties the file first.
+    {
+        testsupport::ModalDialogScript script(
+            {chooseFile(logPath), [](QDialog *confirm) {
+                 qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
+             }});
+        harness::trigger(window.get(), "&Log2file");
+    }
+    QCOMPARE(fileContents(logPath), QByteArray());
+    adapter->send("again");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("again"));
+    harness::trigger(window.get(), "&Log2file");
+    QCOMPARE(fileContents(logPath), QByteArray("again"));
+}
+
+void tst_DataPath::forceLogLogsFromTheStart()
+{
+    const QString logPath = QDir::homePath() + "/korvix.log";
+    {
+        QFile old(logPath);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+    }
+    CommandLineOptions options;
+    options.forceLog = true;
+    {
+        auto window = connectedWindow(&options);
+        QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
+                           ":/images/process-stop.png"));
+        QCOMPARE(fileContents(logPath), QByteArray());
+        adapter->send(allBytes());
+        QTRY_VERIFY(harness::console(window.get())->toPlainText().size() > 200);
+    }
+    // The window's end closes the file.
+    QCOMPARE(fileContents(logPath), allBytes());
+}
+
+QTEST_MAIN(tst_DataPath)
+#include "tst_datapath.moc"
