@@ -2,6 +2,7 @@
 
 #include "control.h"
 #include "daemon.h"
+#include "launcher.h"
 #include "parse.h"
 
 #include "../lib/paths.h"
@@ -12,17 +13,12 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSerialPortInfo>
 #include <QThread>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace usbsim {
 
@@ -32,7 +28,6 @@ constexpr int Done = 0;
 constexpr int Failed = 1;
 constexpr int Usage = 2;
 constexpr int RequestTimeoutMs = 10000;
-constexpr int DaemonStartTimeoutMs = 10000;
 
 struct Command
 {
@@ -162,56 +157,6 @@ bool identityFromOptions(const QCommandLineParser &parser, QJsonObject *identity
     return true;
 }
 
-// Starts `usbsim daemon CONFIG` and waits for its one-line report on a pipe: "ok" once the
-// adapter is plugged and listening, else the reason it could not be.
-QString startDaemon(const DaemonConfig &config)
-{
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0)
-        return QStringLiteral("cannot create a pipe");
-    const QByteArray configText = QJsonDocument(config.toJson()).toJson(QJsonDocument::Compact);
-    const QByteArray readyFd = QByteArray::number(ready[1]);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid(); // a terminal's Ctrl-C for the plug command is not for the daemon
-        ::fcntl(ready[1], F_SETFD, 0);
-        // Nothing of the caller's: a `$(usbsim plug ...)` must not wait for the daemon's end.
-        const int devNull = ::open("/dev/null", O_RDWR);
-        const QByteArray log = QFile::encodeName(
-            QStringLiteral("%1/%2.log").arg(QLatin1String(paths::LogsDir), config.id));
-        const int logFd = ::open(log.constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        ::dup2(devNull, STDIN_FILENO);
-        ::dup2(devNull, STDOUT_FILENO);
-        ::dup2(logFd >= 0 ? logFd : devNull, STDERR_FILENO);
-        ::setenv("USBSIM_READY_FD", readyFd.constData(), 1);
-        ::execl("/proc/self/exe", "usbsim", "daemon", configText.constData(),
-                static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    ::close(ready[1]);
-    if (pid < 0) {
-        ::close(ready[0]);
-        return QStringLiteral("cannot start the adapter daemon");
-    }
-    QByteArray reply;
-    char buffer[512];
-    struct pollfd readable = {ready[0], POLLIN, 0};
-    while (::poll(&readable, 1, DaemonStartTimeoutMs) > 0) {
-        const ssize_t count = ::read(ready[0], buffer, sizeof buffer);
-        if (count <= 0)
-            break;
-        reply.append(buffer, int(count));
-    }
-    ::close(ready[0]);
-    reply = reply.trimmed();
-    if (reply != "ok") {
-        ::waitpid(pid, nullptr, WNOHANG);
-        return reply.isEmpty() ? QStringLiteral("the adapter daemon did not start")
-                               : QString::fromUtf8(reply);
-    }
-    return QString();
-}
-
 int plugCommand(const QString &name, const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -246,7 +191,7 @@ int plugCommand(const QString &name, const QStringList &arguments)
                               .arg(config.personality));
     if (!requireSandbox(name, &status))
         return status;
-    error = startDaemon(config);
+    error = launchDaemon(config);
     if (!error.isEmpty())
         return fail(name, error);
     print(stdout, QStringLiteral("plugged %1 as /dev/%2 (id %3)\n")
@@ -498,9 +443,11 @@ int patternCommand(const QString &name, const QStringList &arguments)
 
 int daemonCommand(const QString &name, const QStringList &arguments)
 {
-    if (arguments.size() != 1)
+    bool ok = false;
+    const int readyFd = arguments.value(1).toInt(&ok);
+    if (arguments.size() != 2 || !ok)
         return usageError(name, QStringLiteral("internal command; started by usbsim plug"));
-    return runDaemon(QJsonDocument::fromJson(arguments.constFirst().toUtf8()).object());
+    return runDaemon(QJsonDocument::fromJson(arguments.constFirst().toUtf8()).object(), readyFd);
 }
 
 const Command Commands[] = {

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -333,12 +334,9 @@ void AdapterDaemon::settleWaiters(bool unplugged)
     }
 }
 
-int runDaemon(const QJsonObject &configObject)
+int runDaemon(const QJsonObject &configObject, int readyFd)
 {
-    int readyFd = qEnvironmentVariableIntValue("USBSIM_READY_FD");
-    if (!qEnvironmentVariableIsSet("USBSIM_READY_FD"))
-        readyFd = -1;
-    qunsetenv("USBSIM_READY_FD");
+    ::fcntl(readyFd, F_SETFD, FD_CLOEXEC);
     AdapterDaemon daemon(DaemonConfig::fromJson(configObject));
     quitOnSignals(&daemon);
     QString error;

@@ -67,8 +67,8 @@ private:
     bool ownsStateDir = false;
 };
 
-// Runs the daemon until it is removed or gets SIGTERM; reports start-up on the pipe named by
-// USBSIM_READY_FD. Returns the process exit status.
-int runDaemon(const QJsonObject &config);
+// Runs the daemon until it is removed or gets SIGTERM; reports how start-up went on `readyFd`
+// (see launcher.h). Returns the process exit status.
+int runDaemon(const QJsonObject &config, int readyFd);
 
 } // namespace usbsim

@@ -51,6 +51,11 @@ QByteArray hex4(quint16 value)
     return QByteArray::number(value, 16).rightJustified(4, '0') + '\n';
 }
 
+QByteArray line(const QString &text)
+{
+    return text.isEmpty() ? QByteArray() : text.toUtf8() + '\n';
+}
+
 // Claim files hold the owner's pid and the device directory, so that a later plug can tell a
 // port whose owner died from one in use.
 struct Claim
@@ -156,52 +161,67 @@ QString FakeUsbDevice::interfaceDir() const
     return QStringLiteral("%1/1-%2:1.0").arg(deviceDir).arg(slot);
 }
 
+// The device the tty hangs off: cdc_acm uses the interface itself, usb-serial drivers add a
+// port device below it. Qt reads the driver name from its uevent.
+QString FakeUsbDevice::portDeviceDir() const
+{
+    return isAcm(port) ? interfaceDir() : interfaceDir() + QLatin1Char('/') + port;
+}
+
 QString FakeUsbDevice::ttyDir() const
 {
-    // cdc_acm hangs the tty off the interface; usb-serial drivers add a port device between.
-    if (isAcm(port))
-        return QStringLiteral("%1/tty/%2").arg(interfaceDir(), port);
-    return QStringLiteral("%1/%2/tty/%2").arg(interfaceDir(), port);
+    return QStringLiteral("%1/tty/%2").arg(portDeviceDir(), port);
 }
 
 bool FakeUsbDevice::writeTree(const UsbIdentity &identity, QString *error)
 {
-    const QByteArray driver = isAcm(port) ? "cdc_acm" : "ftdi_sio";
-    const QByteArray slotText = QByteArray::number(slot);
-    QString portDir = ttyDir();
-    portDir.chop(port.size() + 5); // the device the tty belongs to: strip "/tty/<port>"
-    bool ok =
-        fs::writeFile(deviceDir + QLatin1String("/uevent"),
-                      "DEVTYPE=usb_device\nDRIVER=usb\nBUSNUM=001\nDEVNUM=" + slotText +
-                          "\nPRODUCT=" + QByteArray::number(identity.vendorId, 16) + '/' +
-                          QByteArray::number(identity.productId, 16) + "/600\n",
-                      error) &&
-        fs::writeFile(deviceDir + QLatin1String("/idVendor"), hex4(identity.vendorId), error) &&
-        fs::writeFile(deviceDir + QLatin1String("/idProduct"), hex4(identity.productId), error) &&
-        fs::writeFile(deviceDir + QLatin1String("/busnum"), "1\n", error) &&
-        fs::writeFile(deviceDir + QLatin1String("/devnum"), slotText + '\n', error);
-    const std::pair<const char *, QString> strings[] = {{"serial", identity.serialNumber},
-                                                        {"manufacturer", identity.manufacturer},
-                                                        {"product", identity.product}};
-    for (const auto &[file, text] : strings) {
-        if (ok && !text.isEmpty())
-            ok = fs::writeFile(deviceDir + QLatin1Char('/') + QLatin1String(file),
-                               text.toUtf8() + '\n', error);
+    return writeUsbAttributes(identity, error) && writeTty(error);
+}
+
+// The attributes Qt walks up to from the tty: the first directory whose uevent says
+// usb_device gives vendor, product, serial number, manufacturer and description.
+bool FakeUsbDevice::writeUsbAttributes(const UsbIdentity &identity, QString *error)
+{
+    const QByteArray devnum = QByteArray::number(slot);
+    const QByteArray product = QByteArray::number(identity.vendorId, 16) + '/' +
+                               QByteArray::number(identity.productId, 16) + "/600";
+    const std::pair<const char *, QByteArray> attributes[] = {
+        {"uevent", "DEVTYPE=usb_device\nDRIVER=usb\nBUSNUM=001\nDEVNUM=" + devnum +
+                       "\nPRODUCT=" + product + '\n'},
+        {"idVendor", hex4(identity.vendorId)},
+        {"idProduct", hex4(identity.productId)},
+        {"busnum", "1\n"},
+        {"devnum", devnum + '\n'},
+        // A string the device does not have is a missing file, as in the kernel's sysfs.
+        {"serial", line(identity.serialNumber)},
+        {"manufacturer", line(identity.manufacturer)},
+        {"product", line(identity.product)},
+    };
+    for (const auto &[name, content] : attributes) {
+        if (!content.isEmpty() &&
+            !fs::writeFile(deviceDir + QLatin1Char('/') + QLatin1String(name), content, error))
+            return false;
     }
-    ok = ok && QDir().mkpath(ttyDir()) &&
-         fs::writeFile(interfaceDir() + QLatin1String("/uevent"),
-                       "DEVTYPE=usb_interface\nDRIVER=" + driver + '\n', error) &&
-         fs::writeFile(portDir + QLatin1String("/uevent"), "DRIVER=" + driver + '\n', error) &&
-         fs::writeFile(ttyDir() + QLatin1String("/uevent"),
-                       "MAJOR=" + QByteArray(isAcm(port) ? "166" : "188") +
-                           "\nMINOR=" + QByteArray::number(minorNumber(port)) +
-                           "\nDEVNAME=" + port.toUtf8() + '\n',
-                       error) &&
-         fs::makeSymlink(QDir(ttyDir()).relativeFilePath(portDir),
-                         ttyDir() + QLatin1String("/device"), error) &&
-         fs::makeSymlink(QLatin1String(paths::ClassTtyDir), ttyDir() + QLatin1String("/subsystem"),
-                         error);
-    return ok;
+    return true;
+}
+
+bool FakeUsbDevice::writeTty(QString *error)
+{
+    const QByteArray driver = isAcm(port) ? "cdc_acm" : "ftdi_sio";
+    const QByteArray major = isAcm(port) ? "166" : "188";
+    const QByteArray ttyUevent = "MAJOR=" + major +
+                                 "\nMINOR=" + QByteArray::number(minorNumber(port)) +
+                                 "\nDEVNAME=" + port.toUtf8() + '\n';
+    return QDir().mkpath(ttyDir()) &&
+           fs::writeFile(interfaceDir() + QLatin1String("/uevent"),
+                         "DEVTYPE=usb_interface\nDRIVER=" + driver + '\n', error) &&
+           fs::writeFile(portDeviceDir() + QLatin1String("/uevent"), "DRIVER=" + driver + '\n',
+                         error) &&
+           fs::writeFile(ttyDir() + QLatin1String("/uevent"), ttyUevent, error) &&
+           fs::makeSymlink(QDir(ttyDir()).relativeFilePath(portDeviceDir()),
+                           ttyDir() + QLatin1String("/device"), error) &&
+           fs::makeSymlink(QLatin1String(paths::ClassTtyDir),
+                           ttyDir() + QLatin1String("/subsystem"), error);
 }
 
 void FakeUsbDevice::remove()

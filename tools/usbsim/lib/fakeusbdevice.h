@@ -25,8 +25,11 @@ private:
     bool claim(QString *error);
     bool allocateDeviceDir(QString *error);
     bool writeTree(const UsbIdentity &identity, QString *error);
-    QString ttyDir() const;
+    bool writeUsbAttributes(const UsbIdentity &identity, QString *error);
+    bool writeTty(QString *error);
     QString interfaceDir() const;
+    QString portDeviceDir() const;
+    QString ttyDir() const;
 
     QString port;
     QString deviceDir;
