@@ -3,6 +3,9 @@
 #include <QDebug>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -79,7 +82,23 @@ void Console::putData(const QByteArray &data)
                 appendPlainText(QStringLiteral("\n"));
         }
     }
+    dropOldestBeyondBudget();
     scrollToBottom();
+}
+
+void Console::dropOldestBeyondBudget()
+{
+    QTextDocument *text = document();
+    const int excess = text->characterCount() - maximumCharacters;
+    if (excess <= 0)
+        return;
+    // Whole paragraphs go, the newest always stays.
+    QTextBlock keep = text->firstBlock();
+    while (keep.isValid() && keep.next().isValid() && keep.position() < excess)
+        keep = keep.next();
+    QTextCursor cursor(text);
+    cursor.setPosition(keep.position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 void Console::setLocalEchoEnabled(bool set)

@@ -18,6 +18,10 @@ public:
     Console(QWidget *parent, QStringList *functionKeys);
     ~Console() override;
 
+    // Besides the 100 paragraphs, the document keeps at most this many characters: a fast
+    // device makes paragraphs of hundreds of kilobytes, and 100 of them would hold gigabytes.
+    static constexpr int maximumCharacters = 1000000;
+
     void putData(const QByteArray &data);
     void setLocalEchoEnabled(bool set);
 
@@ -28,6 +32,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void dropOldestBeyondBudget();
     void sendOrdinaryKey(QKeyEvent *event);
     void sendFunctionKey(int number);
     void scrollToBottom();

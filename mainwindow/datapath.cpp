@@ -18,6 +18,11 @@ Q_LOGGING_CATEGORY(receiveTick, "korvix.receive.tick", QtWarningMsg)
 
 void MainWindow::readData()
 {
+    // A device faster than the display waits (its bytes stay in the port, and the port stops
+    // reading when its own buffer is full) instead of piling up here faster than the display
+    // can show: one tick's rendering stays short and memory stays bounded.
+    if (receiveBuffer.size() >= receiveBufferLimit)
+        return;
     const QByteArray chunk = serial->readAll();
     receiveBuffer.append(chunk);
     if (logActive && logFile.is_open())
@@ -31,6 +36,9 @@ void MainWindow::onTimer()
     qCDebug(receiveTick) << receiveBuffer.size();
     console->putData(receiveBuffer);
     receiveBuffer.clear();
+    // Takes what waited in the port while the buffer was full; no new signal would announce it.
+    if (serial->bytesAvailable() > 0)
+        readData();
 }
 
 void MainWindow::writeData(const QByteArray &data)

@@ -1,7 +1,8 @@
 // Feeds the real korvix from a simulated USB adapter at a fixed rate with logging on, in text
 // and in hexadecimal display, and prints what it costs: bytes received against bytes logged,
 // the gaps between display ticks, CPU seconds per MB and peak memory.
-// Run it through the `korvix-throughput` script, which puts it in the usbsim sandbox.
+// Run it through run.sh [BYTES_PER_SECOND [SECONDS [text|hex|both]]], which builds it and puts
+// it in the usbsim sandbox.
 #include "korvixrun.h"
 
 #include <usbsim/adapter.h>
@@ -85,7 +86,9 @@ bool run(const XServer &x, bool hex, qint64 rate, int seconds, Figures *figures)
     figures->sent = rate * seconds;
     const double cpuBefore = korvix.cpuSeconds();
     adapter.sendStream(figures->sent, rate, 11);
-    if (!QTest::qWaitFor([&] { return adapter.bytesPendingToSend() == 0; }, (seconds + 30) * 1000))
+    // A device faster than korvix is held back, so allow for a slower drain than the rate.
+    const int drainMs = int((seconds + 30 + figures->sent / 500000) * 1000);
+    if (!QTest::qWaitFor([&] { return adapter.bytesPendingToSend() == 0; }, drainMs))
         return false;
     QTest::qWait(1000);
     figures->cpuSecondsPerMB = (korvix.cpuSeconds() - cpuBefore) / (figures->sent / 1e6);
@@ -111,6 +114,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     const qint64 rate = arguments.value(1, "409600").toLongLong();
     const int seconds = arguments.value(2, "30").toInt();
+    const QString modes = arguments.value(3, "both");
     if (!usbsim::insideSandbox()) {
         std::fprintf(stderr, "run me inside usbsim sandbox (bench/korvix-throughput does)\n");
         return 2;
@@ -121,18 +125,23 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("korvix fed at %lld bytes/s for %d s, logging on\n", rate, seconds);
-    std::printf("%-5s %10s %10s %10s %9s %6s %10s %10s %9s %9s\n", "mode", "sent", "shown",
-                "logged", "identical", "ticks", "max gap", "p99 gap", "CPU s/MB", "peak RSS");
+    // A tick is due every 100 ms; "late" is how much longer than that the gap before it was.
+    std::printf("%-5s %10s %10s %10s %9s %6s %9s %9s %9s %9s %9s\n", "mode", "sent", "shown",
+                "logged", "identical", "ticks", "max gap", "p99 gap", "p99 late", "CPU s/MB",
+                "peak RSS");
     for (const bool hex : {false, true}) {
+        if (modes != "both" && modes != (hex ? "hex" : "text"))
+            continue;
         Figures figures;
         if (!run(x, hex, rate, seconds, &figures)) {
             std::fprintf(stderr, "the %s run failed\n", hex ? "hex" : "text");
             return 1;
         }
-        std::printf("%-5s %10lld %10lld %10lld %9s %6d %8.1fms %8.1fms %9.3f %7lldMB\n",
+        std::printf("%-5s %10lld %10lld %10lld %9s %6d %7.0fms %7.0fms %7.0fms %9.3f %7lldMB\n",
                     hex ? "hex" : "text", figures.sent, figures.displayed, figures.logged,
                     figures.logIdentical ? "yes" : "NO", figures.ticks, figures.longestGapMs,
-                    figures.p99GapMs, figures.cpuSecondsPerMB, figures.peakKilobytes / 1024);
+                    figures.p99GapMs, qMax(0.0, figures.p99GapMs - 100.0), figures.cpuSecondsPerMB,
+                    figures.peakKilobytes / 1024);
         std::fflush(stdout);
     }
     return 0;

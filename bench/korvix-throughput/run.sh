@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Usage: bench/korvix-throughput/run.sh [BYTES_PER_SECOND [SECONDS]]   (default 409600 for 30 s)
+# Usage: bench/korvix-throughput/run.sh [BYTES_PER_SECOND [SECONDS [text|hex|both]]]
+# (default: 409600 bytes/s, the top standard rate of 4 Mbit/s, for 30 s, both display modes)
 # Builds korvix and the benchmark in build/ and runs it in the usbsim sandbox.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)

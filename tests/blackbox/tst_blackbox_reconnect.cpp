@@ -80,7 +80,7 @@ void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
         QVERIFY(korvix.waitForTitle(window, "korvix " + adapter.portName() + " 115200", 5000));
         QTRY_VERIFY(adapter.isOpenByTerminal());
     }
-    QCOMPARE(korvix.traceCount("onConnect() open"), 21);
+    QTRY_COMPARE(korvix.traceCount("onConnect() open"), 21);
     qInfo("fds %d -> %d, RSS %lld -> %lld kB, CPU while waiting %.2f s over 20 x 0.6 s",
           descriptors, korvix.openFileDescriptors(), memory, korvix.residentKilobytes(), idleCpu);
     QVERIFY(korvix.openFileDescriptors() <= descriptors);

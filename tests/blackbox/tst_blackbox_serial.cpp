@@ -48,7 +48,7 @@ void tst_BlackboxSerial::connectThroughTheDialogAndType()
     const unsigned long window = korvix.waitForNewWindow({dialog});
     QVERIFY(window);
     QVERIFY(korvix.waitForTitle(window, "korvix /dev/ttyUSB0 115200"));
-    QVERIFY(adapter.isOpenByTerminal());
+    QTRY_VERIFY(adapter.isOpenByTerminal());
     QVERIFY(korvix.typeText(window, "AT+READ?"));
     QVERIFY(korvix.pressKey(window, "Return"));
     QTRY_COMPARE(adapter.received(), QByteArray("AT+READ?\n"));

@@ -6,6 +6,7 @@
 #include "windowprobe.h"
 
 #include <usbsim/adapter.h>
+#include <usbsim/pattern.h>
 
 #include <QAction>
 #include <QDir>
@@ -20,6 +21,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
 
 KORVIX_ISOLATE_HOME
 
@@ -94,6 +98,7 @@ private slots:
     void failedLogOpenShowsLoggingAndWritesNothing();
     void logSurvivesReconnectAndRestartsEmpty();
     void forceLogLogsFromTheStart();
+    void aFloodIsHeldBackNotLost();
 
 private:
     std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options);
@@ -342,6 +347,30 @@ void tst_DataPath::forceLogLogsFromTheStart()
     }
     // The window's end closes the file.
     QCOMPARE(fileContents(logPath), allBytes());
+}
+
+void tst_DataPath::aFloodIsHeldBackNotLost()
+{
+    CommandLineOptions options;
+    options.forceLog = true;
+    testsupport::MessageLog log;
+    const qint64 flood = 3 * 1024 * 1024;
+    {
+        auto window = connectedWindow(&options);
+        QTest::keyClick(harness::console(window.get()), Qt::Key_F11); // the costlier display
+        adapter->sendStream(flood, 0, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(adapter->bytesPendingToSend(), qint64(0), 60000);
+        const auto shown = [&] {
+            const QList<int> ticks = tickSizes(log);
+            return std::accumulate(ticks.begin(), ticks.end(), qint64(0));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), flood, 20000);
+    }
+    const QList<int> ticks = tickSizes(log);
+    const int largest = *std::max_element(ticks.begin(), ticks.end());
+    qInfo("%d ticks, the largest showed %d bytes", int(ticks.size()), largest);
+    QVERIFY(largest <= 2 * 256 * 1024);
+    QVERIFY(fileContents(QDir::homePath() + "/korvix.log") == usbsim::pattern(0, flood, 3));
 }
 
 QTEST_MAIN(tst_DataPath)
