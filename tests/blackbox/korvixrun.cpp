@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -9,20 +10,31 @@
 
 XServer::XServer()
 {
-    // -displayfd picks a free display and reports its number on standard output.
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-    if (!server.waitForStarted(5000))
-        return;
-    QByteArray number;
-    const bool reported = QTest::qWaitFor(
-        [&] {
-            number += server.readAllStandardOutput();
-            return number.contains('\n') || server.state() == QProcess::NotRunning;
-        },
-        10000);
-    if (!reported || number.trimmed().isEmpty())
-        return;
-    display = ":" + QString::fromLatin1(number.trimmed());
+    // Sandboxes share /tmp but not their process numbers, so an X server in one sandbox takes
+    // the lock file of another's for stale and steals its display. A display number drawn at
+    // random from a wide range, and free of lock files, keeps them apart.
+    for (int attempt = 0; attempt < 20 && display.isEmpty(); ++attempt) {
+        const int number = QRandomGenerator::global()->bounded(100, 30000);
+        if (QFile::exists(QString("/tmp/.X%1-lock").arg(number)) ||
+            QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+            continue;
+        server.start("Xvfb", {QString(":%1").arg(number), "-screen", "0", "1280x1024x24",
+                              "-nolisten", "tcp"});
+        if (!server.waitForStarted(5000))
+            break;
+        const bool listening = QTest::qWaitFor(
+            [&] {
+                return server.state() == QProcess::NotRunning ||
+                       QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number));
+            },
+            10000);
+        if (listening && server.state() == QProcess::Running) {
+            display = QString(":%1").arg(number);
+        } else {
+            server.kill();
+            server.waitForFinished(2000);
+        }
+    }
 }
 
 XServer::~XServer()
@@ -55,6 +67,13 @@ KorvixRun::~KorvixRun()
     if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished(5000);
+    }
+    // What the program said is the first thing to read when a test of it failed.
+    if (QTest::currentTestFailed()) {
+        collect();
+        lines << QString::fromLocal8Bit(partial);
+        for (const QString &line : lines.mid(qMax(0, lines.size() - 40)))
+            qWarning("korvix: %s", qPrintable(line));
     }
 }
 

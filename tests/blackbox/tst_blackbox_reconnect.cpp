@@ -79,12 +79,19 @@ void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
         QVERIFY(adapter.replug(round % 3 ? name : QString("ttyACM%1").arg(round)));
         QVERIFY(korvix.waitForTitle(window, "korvix " + adapter.portName() + " 115200", 5000));
         QTRY_VERIFY(adapter.isOpenByTerminal());
+        // Held for a moment, as a hand would: korvix reads the device's identity just after
+        // opening it, and a device gone by then leaves it nothing to look for.
+        QTest::qWait(300);
     }
     QTRY_COMPARE(korvix.traceCount("onConnect() open"), 21);
     qInfo("fds %d -> %d, RSS %lld -> %lld kB, CPU while waiting %.2f s over 20 x 0.6 s",
           descriptors, korvix.openFileDescriptors(), memory, korvix.residentKilobytes(), idleCpu);
     QVERIFY(korvix.openFileDescriptors() <= descriptors);
+#ifndef KORVIX_SANITIZED
+    // Under AddressSanitizer freed memory waits in quarantine and the resident size says
+    // nothing; LeakSanitizer watches that build instead.
     QVERIFY2(korvix.residentKilobytes() < memory + 8 * 1024, "memory grew by more than 8 MB");
+#endif
     QVERIFY2(idleCpu < 2.0, qPrintable(QString::number(idleCpu)));
 
     QVERIFY(korvix.closeWindow(window));

@@ -199,7 +199,7 @@ void tst_Reconnection::followsTheDeviceToAnotherPortName()
     QTRY_VERIFY(harness::looksConnected(&window));
     QCOMPARE(window.windowTitle(), QString("korvix ttyUSB1 115200"));
     QCOMPARE(log.count("########### portname changed between autoconnect "), 1);
-    QVERIFY(adapter->isOpenByTerminal());
+    QTRY_VERIFY(adapter->isOpenByTerminal());
 }
 
 void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
