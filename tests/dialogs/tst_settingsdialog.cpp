@@ -61,7 +61,6 @@ private slots:
     void describesEachPort_data();
     void describesEachPort();
     void firstPortShownAndSelectionFollows();
-    void preselectionsIgnoreTheRecord();
     void storesEveryChoice_data();
     void storesEveryChoice();
     void baudRateEntries_data();
@@ -155,82 +154,72 @@ void tst_SettingsDialog::firstPortShownAndSelectionFollows()
     QCOMPARE(settings.portName, QString("/dev/ttyUSB1"));
 }
 
-void tst_SettingsDialog::preselectionsIgnoreTheRecord()
-{
-    plug("ttyUSB0", {});
-    settingsdialog dialog(nullptr, 115200, nullptr, true);
-    TerminalSettings settings;
-    settings.dataBits = QSerialPort::Data5;
-    settings.stopBits = QSerialPort::TwoStop;
-    settings.parity = QSerialPort::MarkParity;
-    settings.flowControl = QSerialPort::SoftwareControl;
-    settings.localEchoEnabled = false;
-    settings.portName = "old";
-    QVERIFY(dialog.storeChoices(&settings));
-    QCOMPARE(settings.dataBits, QSerialPort::Data8);
-    QCOMPARE(settings.stopBits, QSerialPort::OneStop);
-    QCOMPARE(settings.parity, QSerialPort::NoParity);
-    QCOMPARE(settings.flowControl, QSerialPort::NoFlowControl);
-    QCOMPARE(settings.localEchoEnabled, true);
-    QCOMPARE(settings.baudRate, 115200);
-    QCOMPARE(settings.portName, QString("/dev/ttyUSB0"));
-}
-
 void tst_SettingsDialog::storesEveryChoice_data()
 {
     QTest::addColumn<QString>("comboItem");
-    QTest::addColumn<int>("index");
     QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("preselected");
+    QTest::addColumn<QList<int>>("values"); // what each entry stores, by index
 
-    const std::pair<int, QSerialPort::DataBits> dataBits[] = {{0, QSerialPort::Data5},
-                                                              {1, QSerialPort::Data6},
-                                                              {2, QSerialPort::Data7},
-                                                              {3, QSerialPort::Data8}};
-    for (const auto &[index, value] : dataBits)
-        QTest::addRow("databits %d", index) << "6" << index << "dataBits" << int(value);
-    QTest::newRow("stopbits 1") << "2" << 0 << "stopBits" << int(QSerialPort::OneStop);
-    QTest::newRow("stopbits 2") << "2" << 1 << "stopBits" << int(QSerialPort::TwoStop);
-    const std::pair<int, QSerialPort::Parity> parities[] = {{0, QSerialPort::NoParity},
-                                                            {1, QSerialPort::EvenParity},
-                                                            {2, QSerialPort::OddParity},
-                                                            {3, QSerialPort::MarkParity},
-                                                            {4, QSerialPort::SpaceParity}};
-    for (const auto &[index, value] : parities)
-        QTest::addRow("parity %d", index) << "mark" << index << "parity" << int(value);
-    const std::pair<int, QSerialPort::FlowControl> flows[] = {{0, QSerialPort::NoFlowControl},
-                                                              {1, QSerialPort::HardwareControl},
-                                                              {2, QSerialPort::SoftwareControl}};
-    for (const auto &[index, value] : flows)
-        QTest::addRow("flow %d", index) << "RTS/CTS" << index << "flowControl" << int(value);
-    for (int index : {0, 5, int(rates().size()) - 1})
-        QTest::addRow("baud %d", index)
-            << QString::number(rates().first()) << index << "baudRate" << rates().at(index);
+    QTest::newRow("data bits") << "6"
+                               << "dataBits" << 3
+                               << QList<int>{QSerialPort::Data5, QSerialPort::Data6,
+                                             QSerialPort::Data7, QSerialPort::Data8};
+    QTest::newRow("stop bits") << "2"
+                               << "stopBits" << 0
+                               << QList<int>{QSerialPort::OneStop, QSerialPort::TwoStop};
+    QTest::newRow("parity, mark before space")
+        << "mark"
+        << "parity" << 0
+        << QList<int>{QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
+                      QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    QTest::newRow("flow control") << "RTS/CTS"
+                                  << "flowControl" << 0
+                                  << QList<int>{QSerialPort::NoFlowControl,
+                                                QSerialPort::HardwareControl,
+                                                QSerialPort::SoftwareControl};
+    QList<int> baudValues;
+    for (qint32 rate : rates())
+        baudValues << rate;
+    QTest::newRow("baud rate") << QString::number(rates().first()) << "baudRate"
+                               << int(rates().size()) << baudValues + QList<int>{9600};
 }
 
 void tst_SettingsDialog::storesEveryChoice()
 {
     QFETCH(QString, comboItem);
-    QFETCH(int, index);
     QFETCH(QString, field);
-    QFETCH(int, value);
+    QFETCH(int, preselected);
+    QFETCH(QList<int>, values);
 
     plug("ttyUSB0", {});
     settingsdialog dialog(nullptr, 9600, nullptr, true);
     QComboBox *combo = comboWith(&dialog, comboItem);
-    QVERIFY(combo);
-    combo->setCurrentIndex(index);
-    TerminalSettings settings;
-    testsupport::MessageLog log;
-    QVERIFY(dialog.storeChoices(&settings));
-    const QMap<QString, int> stored = {{"dataBits", settings.dataBits},
-                                       {"stopBits", settings.stopBits},
-                                       {"parity", settings.parity},
-                                       {"flowControl", settings.flowControl},
-                                       {"baudRate", settings.baudRate}};
-    QCOMPARE(stored.value(field), value);
-    QCOMPARE(log.messages(),
-             (QStringList{QString("baud %1").arg(settings.baudRate), "name /dev/ttyUSB0"}));
+    QCOMPARE(combo->currentIndex(), preselected);
+    QCOMPARE(combo->count(), values.size());
+    for (int index = 0; index < values.size(); ++index) {
+        combo->setCurrentIndex(index);
+        // Whatever the record held before, the dialog's choices replace it.
+        TerminalSettings settings{"old",
+                                  1,
+                                  QSerialPort::TwoStop,
+                                  QSerialPort::Data5,
+                                  QSerialPort::SoftwareControl,
+                                  QSerialPort::MarkParity,
+                                  false,
+                                  {}};
+        testsupport::MessageLog log;
+        QVERIFY(dialog.storeChoices(&settings));
+        const QMap<QString, int> stored = {{"dataBits", settings.dataBits},
+                                           {"stopBits", settings.stopBits},
+                                           {"parity", settings.parity},
+                                           {"flowControl", settings.flowControl},
+                                           {"baudRate", settings.baudRate}};
+        QCOMPARE(stored.value(field), values.at(index));
+        QCOMPARE(settings.localEchoEnabled, true);
+        QCOMPARE(log.messages(),
+                 (QStringList{QString("baud %1").arg(settings.baudRate), "name /dev/ttyUSB0"}));
+    }
 }
 
 void tst_SettingsDialog::baudRateEntries_data()

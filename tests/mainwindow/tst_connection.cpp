@@ -55,7 +55,6 @@ private slots:
     void openFailureIsReported_data();
     void openFailureIsReported();
     void recoveryErrorsScheduleOneRetry();
-    void ignoredErrorsChangeNothing();
     void unplugClosesThePortOnceAndIdles();
     void closingWhileConnectedClosesThePortFirst();
 
@@ -255,24 +254,6 @@ void tst_Connection::recoveryErrorsScheduleOneRetry()
     QMetaObject::invokeMethod(window.get(), "handleError",
                               Q_ARG(QSerialPort::SerialPortError, QSerialPort::ResourceError));
     QTRY_COMPARE(log.count("onTryToReconnect()"), 2);
-}
-
-void tst_Connection::ignoredErrorsChangeNothing()
-{
-    const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options);
-    QTRY_VERIFY(harness::looksConnected(window.get()));
-    testsupport::MessageLog log;
-    for (QSerialPort::SerialPortError error :
-         {QSerialPort::NoError, QSerialPort::ParityError, QSerialPort::FramingError,
-          QSerialPort::BreakConditionError, QSerialPort::WriteError, QSerialPort::ReadError,
-          QSerialPort::UnsupportedOperationError, QSerialPort::TimeoutError})
-        QMetaObject::invokeMethod(window.get(), "handleError",
-                                  Q_ARG(QSerialPort::SerialPortError, error));
-    QCOMPARE(log.count("serialport error ignored"), 8);
-    QVERIFY(harness::looksConnected(window.get()));
-    QTest::qWait(600);
-    QCOMPARE(log.count("onTryToReconnect()"), 0);
 }
 
 void tst_Connection::unplugClosesThePortOnceAndIdles()

@@ -63,6 +63,18 @@ testsupport::ModalDialogScript::Answer chooseFile(const QString &path)
     };
 }
 
+// Switches logging on through the file dialog, naming `path` in it.
+void logTo(QWidget *window, const QString &path,
+           testsupport::ModalDialogScript::Answer confirmOverwrite = nullptr)
+{
+    QList<testsupport::ModalDialogScript::Answer> answers{chooseFile(path)};
+    if (confirmOverwrite)
+        answers << confirmOverwrite;
+    testsupport::ModalDialogScript script(answers);
+    harness::trigger(window, "&Log2file");
+    QCOMPARE(script.answered(), answers.size());
+}
+
 // The lines of the tick trace, one per display tick while the port is open, each with the
 // number of bytes handed to the console.
 QList<int> tickSizes(const testsupport::MessageLog &log)
@@ -142,12 +154,7 @@ void tst_DataPath::receivedBytesReachConsoleAndLog()
     const QString logPath = scratch.filePath("all.log");
     const CommandLineOptions options;
     auto window = connectedWindow(&options);
-    QVERIFY(harness::looksConnected(window.get()));
-    {
-        testsupport::ModalDialogScript script({chooseFile(logPath)});
-        harness::trigger(window.get(), "&Log2file");
-        QCOMPARE(script.answered(), 1);
-    }
+    logTo(window.get(), logPath);
     QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
                        ":/images/process-stop.png"));
 
@@ -232,10 +239,7 @@ void tst_DataPath::clearLeavesLogAndPendingBytes()
     const QString logPath = scratch.filePath("clear.log");
     const CommandLineOptions options;
     auto window = connectedWindow(&options);
-    {
-        testsupport::ModalDialogScript script({chooseFile(logPath)});
-        harness::trigger(window.get(), "&Log2file");
-    }
+    logTo(window.get(), logPath);
     adapter->send("shown\n");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("shown"));
 
@@ -298,10 +302,7 @@ void tst_DataPath::logSurvivesReconnectAndRestartsEmpty()
     const QString logPath = scratch.filePath("reconnect.log");
     const CommandLineOptions options;
     auto window = connectedWindow(&options);
-    {
-        testsupport::ModalDialogScript script({chooseFile(logPath)});
-        harness::trigger(window.get(), "&Log2file");
-    }
+    logTo(window.get(), logPath);
     adapter->send("before;");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("before"));
     harness::trigger(window.get(), "&Disconnect");
@@ -313,13 +314,9 @@ void tst_DataPath::logSurvivesReconnectAndRestartsEmpty()
     QCOMPARE(fileContents(logPath), QByteArray("before;after"));
 
     // Starting again with the same name empties the file first.
-    {
-        testsupport::ModalDialogScript script(
-            {chooseFile(logPath), [](QDialog *confirm) {
-                 qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
-             }});
-        harness::trigger(window.get(), "&Log2file");
-    }
+    logTo(window.get(), logPath, [](QDialog *confirm) {
+        qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
+    });
     QCOMPARE(fileContents(logPath), QByteArray());
     adapter->send("again");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("again"));
