@@ -7,5 +7,5 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${KORVIX_BUILD_DIR:-$top/build}
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target korvix-throughput usbsim >/dev/null
-export KORVIX_BINARY=$build/korvix XWMCLOSE_BINARY=$build/tests/xwmclose
+export KORVIX_BINARY=$build/korvix XWMCLOSE_BINARY=$build/tools/xwmclose/xwmclose
 exec "$build/tools/usbsim/usbsim" sandbox -- "$build/bench/korvix-throughput/korvix-throughput" "$@"
