@@ -1,36 +1,76 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
+#include <usbsim/adapter.h>
+
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStringList>
 
-// Terminal-side helpers for the usbsim tests: what QSerialPortInfo lists, and a port that
-// collects what it reads through the event loop (the adapter shares that loop, so blocking
-// waitForReadyRead would starve it).
+#include <algorithm>
+
+#include <poll.h>
+
+// Terminal-side helpers for the usbsim tests.
 namespace usbsimtest {
 
-QStringList portNames();                       // sorted
-QSerialPortInfo portInfo(const QString &name); // null when not listed
-
-class Terminal : public QObject
+inline QStringList portNames()
 {
-    Q_OBJECT
-public:
-    explicit Terminal(QObject *parent = nullptr);
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
-    bool open(const QString &portName);
-    QSerialPort &port() { return serialPort; }
-    QByteArray data; // everything read since open
-    QList<QSerialPort::SerialPortError> errors;
-    // What an unplug looks like: Qt reads end-of-file and reports it with an error code made
-    // from whatever errno the thread last left behind, ReadError or ResourceError.
-    bool sawHangUp() const;
-    bool pollsHangUp();
+// What QSerialPortInfo lists for `name` (all empty when it is not listed), in the form
+// identityOf(UsbIdentity) gives, so one QCOMPARE shows every field that differs.
+inline QStringList identityOf(const QString &name)
+{
+    const QSerialPortInfo info(name);
+    const auto hex = [](bool known, quint16 id) { return known ? QString::number(id, 16) : ""; };
+    return {hex(info.hasVendorIdentifier(), info.vendorIdentifier()),
+            hex(info.hasProductIdentifier(), info.productIdentifier()), info.serialNumber(),
+            info.manufacturer(), info.description()};
+}
 
-private:
-    QSerialPort serialPort;
+inline QStringList identityOf(const usbsim::UsbIdentity &identity)
+{
+    return {QString::number(identity.vendorId, 16), QString::number(identity.productId, 16),
+            identity.serialNumber, identity.manufacturer, identity.product};
+}
+
+// Reads through the event loop: the adapter shares that loop, so a blocking waitForReadyRead
+// would starve it.
+struct Terminal
+{
+    Terminal()
+    {
+        QObject::connect(&port, &QSerialPort::readyRead, [this] { data += port.readAll(); });
+        // A hang-up reads end-of-file, which Qt 5.15 reports with an error code made from
+        // whatever errno the thread last left behind.
+        QObject::connect(&port, &QSerialPort::errorOccurred,
+                         [this](QSerialPort::SerialPortError error) {
+                             hungUp = hungUp || error == QSerialPort::ReadError ||
+                                      error == QSerialPort::ResourceError;
+                         });
+    }
+
+    bool open(const QString &name)
+    {
+        port.setPortName(name);
+        return port.open(QIODevice::ReadWrite);
+    }
+
+    bool pollsHangUp()
+    {
+        struct pollfd handle = {port.handle(), POLLIN, 0};
+        return ::poll(&handle, 1, 0) == 1 && (handle.revents & POLLHUP);
+    }
+
+    // Declared before the port, which may still signal while it is destroyed.
+    QByteArray data; // everything read since the first open
+    bool hungUp = false;
+    QSerialPort port;
 };
 
 } // namespace usbsimtest

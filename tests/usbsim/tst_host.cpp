@@ -20,13 +20,9 @@ class HostTest : public QObject
 
 private slots:
     void initTestCase();
-    void adapterCommandsRefuseToRunOutsideASandbox_data();
     void adapterCommandsRefuseToRunOutsideASandbox();
-    void theLibraryRefusesToPlugOutsideASandbox();
     void sandboxPassesTheExitStatusOn_data();
     void sandboxPassesTheExitStatusOn();
-    void sandboxShowsNoHostPort();
-    void sandboxWithoutPrivilegesFailsCleanly();
     void killedSandboxLeavesTheHostUntouched();
 
 private:
@@ -36,7 +32,6 @@ private:
 
 namespace {
 
-// Entries, recursively below `root` unless `depth` is 0; sorted.
 QStringList listing(const QString &root, bool recursive)
 {
     QStringList names;
@@ -82,46 +77,35 @@ void HostTest::initTestCase()
     QVERIFY(scratch.isValid());
 }
 
-void HostTest::adapterCommandsRefuseToRunOutsideASandbox_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("plug") << QStringList{"plug", "ttyUSB9"};
-    QTest::newRow("unplug") << QStringList{"unplug", "ttyUSB9"};
-    QTest::newRow("send") << QStringList{"send", "ttyUSB9", "--hex", "41"};
-    QTest::newRow("busy") << QStringList{"busy", "ttyUSB9", "on"};
-    QTest::newRow("list") << QStringList{"list"};
-}
-
 void HostTest::adapterCommandsRefuseToRunOutsideASandbox()
 {
-    QFETCH(QStringList, arguments);
     const QStringList before = hostState();
-    QProcess process;
-    process.start(usbsim, arguments);
-    QVERIFY(process.waitForFinished());
-    QCOMPARE(process.exitCode(), 1);
-    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(error.contains(QLatin1String("not inside a usbsim sandbox")), qPrintable(error));
-    QCOMPARE(hostState(), before);
-}
-
-void HostTest::theLibraryRefusesToPlugOutsideASandbox()
-{
+    for (const QStringList &arguments :
+         {QStringList{"plug", "ttyUSB9"}, QStringList{"send", "ttyUSB9", "--hex", "41"},
+          QStringList{"list"}}) {
+        QProcess process;
+        process.start(usbsim, arguments);
+        QVERIFY(process.waitForFinished());
+        const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 1 &&
+                     error.contains(QLatin1String("not inside a usbsim sandbox")),
+                 qPrintable(arguments.join(' ') + ": " + error));
+    }
+    // The library too, for a test registered without SANDBOX.
     usbsim::Adapter adapter;
     QVERIFY(!adapter.plug(QStringLiteral("ttyUSB9")));
     QVERIFY2(adapter.errorString().contains(QLatin1String("not inside a usbsim sandbox")),
              qPrintable(adapter.errorString()));
-    QVERIFY(!QFile::exists(QStringLiteral("/dev/ttyUSB9")));
+    QCOMPARE(hostState(), before);
 }
 
+// Every SANDBOX test's verdict reaches CTest through this.
 void HostTest::sandboxPassesTheExitStatusOn_data()
 {
     QTest::addColumn<QStringList>("command");
     QTest::addColumn<int>("status");
-    QTest::newRow("success") << QStringList{"true"} << 0;
     QTest::newRow("exit 7") << QStringList{"sh", "-c", "exit 7"} << 7;
     QTest::newRow("killed") << QStringList{"sh", "-c", "kill -TERM $$"} << 128 + SIGTERM;
-    QTest::newRow("not found") << QStringList{"/nonexistent/program"} << 127;
 }
 
 void HostTest::sandboxPassesTheExitStatusOn()
@@ -135,42 +119,11 @@ void HostTest::sandboxPassesTheExitStatusOn()
     QCOMPARE(process.exitCode(), status);
 }
 
-void HostTest::sandboxShowsNoHostPort()
-{
-    QProcess process;
-    process.start(usbsim, {"sandbox", "--", "sh", "-c",
-                           usbsim + " ports; ls /sys/class/tty; ls /dev | grep '^tty.'; true"});
-    QVERIFY(process.waitForFinished());
-    QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(process.readAllStandardOutput(), QByteArray());
-}
-
-void HostTest::sandboxWithoutPrivilegesFailsCleanly()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-        QSKIP("setpriv is not installed");
-    const QStringList before = hostState();
-    QProcess process;
-    process.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                              "--inh-caps=-all", usbsim, "sandbox", "--", "true"});
-    QVERIFY(process.waitForFinished());
-    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    if (error.contains(QLatin1String("Permission denied")) &&
-        !error.contains(QLatin1String("usbsim")))
-        QSKIP("the build tree is not readable by an unprivileged user");
-    QCOMPARE(process.exitCode(), 125);
-    QVERIFY2(error.startsWith(
-                 QLatin1String("usbsim sandbox: cannot create private mount and PID namespaces")),
-             qPrintable(error));
-    QCOMPARE(error.count(QLatin1Char('\n')), 1);
-    QCOMPARE(hostState(), before);
-}
-
 void HostTest::killedSandboxLeavesTheHostUntouched()
 {
     const QStringList before = hostState();
-    const QByteArray token =
-        "USBSIM_HOST_TEST=" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QByteArray token = "USBSIM_HOST_TEST=" + mark.toLatin1();
     const QString ready = scratch.filePath(QStringLiteral("ready"));
     const QString script =
         QStringLiteral("set -e\n"
@@ -186,8 +139,7 @@ void HostTest::killedSandboxLeavesTheHostUntouched()
             .arg(usbsim, scratch.path(), ready);
     QProcess sandbox;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(token.split('=').at(0)),
-                       QString::fromLatin1(token.split('=').at(1)));
+    environment.insert(QStringLiteral("USBSIM_HOST_TEST"), mark);
     sandbox.setProcessEnvironment(environment);
     sandbox.start(usbsim, {"sandbox", "--", "sh", "-c", script});
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ready) || sandbox.state() == QProcess::NotRunning,
@@ -198,6 +150,7 @@ void HostTest::killedSandboxLeavesTheHostUntouched()
     QVERIFY2(seen.contains("ttyUSB9\n") && seen.contains("LCK..ttyUSB9") &&
                  seen.contains("ttyACM9\t"),
              seen.constData());
+    // Proves the token is seen, so the empty list below means something.
     QVERIFY(processesWith(token).size() >= 4); // sandbox, its init, the shell, two daemons, sleep
 
     ::kill(pid_t(sandbox.processId()), SIGKILL);
