@@ -26,6 +26,30 @@ bool displayReachable(int argc, char **argv)
 #endif
 }
 
+namespace {
+
+struct InstallTraces
+{
+    const char *loaded;
+    const char *installed;
+    const char *missing;
+};
+
+void install(QTranslator *translator, const char *file, const InstallTraces &traces)
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/translations/") +
+                         QLatin1String(file);
+    if (!translator->load(path)) {
+        qDebug("%s", traces.missing);
+        return;
+    }
+    qDebug("%s", traces.loaded);
+    if (QCoreApplication::installTranslator(translator))
+        qDebug("%s", traces.installed);
+}
+
+} // namespace
+
 void installTranslations(QTranslator *qtTranslator, QTranslator *myTranslator)
 {
     const QLocale::Language language = QLocale::system().language();
@@ -33,21 +57,10 @@ void installTranslations(QTranslator *qtTranslator, QTranslator *myTranslator)
     if (QLocale(language, QLocale::AnyCountry) != QLocale(QLocale::German, QLocale::AnyCountry))
         return;
 
-    const QString dir = QCoreApplication::applicationDirPath();
-    if (qtTranslator->load(dir + QStringLiteral("/translations/qt_de.qm"))) {
-        qDebug("qtTranslator ok");
-        if (QCoreApplication::installTranslator(qtTranslator))
-            qDebug("qtTranslator installed");
-    } else {
-        qDebug("qtTranslator not found");
-    }
-    if (myTranslator->load(dir + QStringLiteral("/translations/korvix_de.qm"))) {
-        qDebug("my translator ok");
-        if (QCoreApplication::installTranslator(myTranslator))
-            qDebug("my translator installed");
-    } else {
-        qDebug("myTranslator not found");
-    }
+    install(qtTranslator, "qt_de.qm",
+            {"qtTranslator ok", "qtTranslator installed", "qtTranslator not found"});
+    install(myTranslator, "korvix_de.qm",
+            {"my translator ok", "my translator installed", "myTranslator not found"});
 }
 
 } // namespace startup

@@ -124,21 +124,23 @@ void MainWindow::handleError(QSerialPort::SerialPortError error)
 void MainWindow::onToggleDTR()
 {
     qDebug("onToggleDTR() called");
-    if (!serial->isOpen())
-        return;
-    dtrState = !dtrState;
-    serial->setDataTerminalReady(dtrState);
-    dtrAction->setIcon(lampIcon(dtrState));
+    toggleLine(&dtrState, &QSerialPort::setDataTerminalReady, dtrAction);
 }
 
 void MainWindow::onToggleRTS()
 {
     qDebug("onToggleRTS() called");
+    toggleLine(&rtsState, &QSerialPort::setRequestToSend, rtsAction);
+}
+
+// A closed port keeps both the remembered state and the lamp as they are.
+void MainWindow::toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp)
+{
     if (!serial->isOpen())
         return;
-    rtsState = !rtsState;
-    serial->setRequestToSend(rtsState);
-    rtsAction->setIcon(lampIcon(rtsState));
+    *state = !*state;
+    (serial->*setLine)(*state);
+    lamp->setIcon(lampIcon(*state));
 }
 
 void MainWindow::showLineStates()

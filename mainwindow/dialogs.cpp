@@ -7,18 +7,30 @@
 #include <QDebug>
 #include <QIcon>
 
-void MainWindow::onConfigure()
+MainWindow::SettingsAnswer MainWindow::runSettingsDialog()
 {
     const QIcon icon(QStringLiteral(":/images/tools.png"));
     settingsdialog dialog(this, settings.baudRate, &icon, options->baudRate != 0);
     const int result = dialog.exec();
-    // With no port listed the previous settings stay, and there is nothing to connect to.
-    if (!dialog.storeChoices(&settings)) {
-        qDebug("no serialport available, settings kept");
-        return;
-    }
-    if (result == QDialog::Accepted)
+    // The choices count whichever way the dialog was closed.
+    if (!dialog.storeChoices(&settings))
+        return SettingsAnswer::NoPortOffered;
+    return result == QDialog::Accepted ? SettingsAnswer::Accepted : SettingsAnswer::Rejected;
+}
+
+void MainWindow::onConfigure()
+{
+    switch (runSettingsDialog()) {
+    case SettingsAnswer::Accepted:
         onConnect();
+        break;
+    case SettingsAnswer::NoPortOffered:
+        // The previous settings stay, and there is nothing to connect to.
+        qDebug("no serialport available, settings kept");
+        break;
+    case SettingsAnswer::Rejected:
+        break;
+    }
 }
 
 void MainWindow::onTools()

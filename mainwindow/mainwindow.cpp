@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 
 #include "console.h"
-#include "settingsdialog.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -62,8 +61,16 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
         lastVendorId = options->vendorId;
         lastProductId = options->productId;
         lastSerialNumber = options->serialNumber.toLower();
-    } else if (!runStartupDialog()) {
-        return;
+    } else {
+        // Before the window is ever shown.
+        const SettingsAnswer answer = runSettingsDialog();
+        if (answer == SettingsAnswer::NoPortOffered) {
+            qDebug("nothing possible, no serialport available");
+            QTimer::singleShot(0, this, SLOT(close()));
+            return;
+        }
+        if (answer == SettingsAnswer::Accepted)
+            QTimer::singleShot(0, this, SLOT(onConnect()));
     }
 
     receiveTimer = new QTimer(this);
@@ -73,23 +80,6 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
 
     if (options->forceLog)
         startLogging(QDir::homePath() + QStringLiteral("/korvix.log"));
-}
-
-// Runs the serial settings dialog before the window is ever shown. False when no port was
-// offered: the window then closes itself as soon as the event loop runs.
-bool MainWindow::runStartupDialog()
-{
-    const QIcon icon(QStringLiteral(":/images/tools.png"));
-    settingsdialog dialog(this, settings.baudRate, &icon, options->baudRate != 0);
-    const int result = dialog.exec();
-    if (!dialog.storeChoices(&settings)) {
-        qDebug("nothing possible, no serialport available");
-        QTimer::singleShot(0, this, SLOT(close()));
-        return false;
-    }
-    if (result == QDialog::Accepted)
-        QTimer::singleShot(0, this, SLOT(onConnect()));
-    return true;
 }
 
 MainWindow::~MainWindow()

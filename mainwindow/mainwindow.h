@@ -51,7 +51,9 @@ private:
     void createToolBar();
     void readSettings();
     void writeSettings();
-    bool runStartupDialog();
+    enum class SettingsAnswer { Accepted, Rejected, NoPortOffered };
+    SettingsAnswer runSettingsDialog();
+    void toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp);
     void startLogging(const QString &fileName);
     void setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text);
     void showLineStates();

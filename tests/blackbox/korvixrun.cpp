@@ -1,5 +1,7 @@
 #include "korvixrun.h"
 
+#include <usbsim/adapter.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -254,4 +256,11 @@ qint64 KorvixRun::residentKilobytes() const
 {
     const QRegularExpression rss("VmRSS:\\s+(\\d+) kB");
     return rss.match(QString::fromLatin1(procFile(pid(), "status"))).captured(1).toLongLong();
+}
+
+void BlackboxTestCase::initTestCase()
+{
+    QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox");
+    x = std::make_unique<XServer>();
+    QVERIFY2(x->isRunning(), "Xvfb did not start");
 }

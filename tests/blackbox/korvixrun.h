@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // A private X server for the tests that drive the real program, started on a free display
 // and stopped (gracefully, so it leaves no lock files) when the object goes.
 class XServer
@@ -70,4 +72,17 @@ private:
     mutable QProcess process;
     mutable QStringList lines;
     mutable QByteArray partial;
+};
+
+// The frame of every test of the real program: inside the sandbox, with an X server of its own.
+class BlackboxTestCase : public QObject
+{
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<XServer> x;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { x.reset(); }
 };

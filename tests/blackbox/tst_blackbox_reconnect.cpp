@@ -9,28 +9,15 @@
 
 KORVIX_ISOLATE_HOME
 
-class tst_BlackboxReconnect : public QObject
+class tst_BlackboxReconnect : public BlackboxTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase() { x.reset(); }
-
     void plugAfterStartConnectsAndCarriesALine();
     void twentyReplugsUnderNewNames();
     void twoMatchingAdaptersNeedTheUser();
-
-private:
-    std::unique_ptr<XServer> x;
 };
-
-void tst_BlackboxReconnect::initTestCase()
-{
-    QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox");
-    x = std::make_unique<XServer>();
-    QVERIFY2(x->isRunning(), "Xvfb did not start");
-}
 
 void tst_BlackboxReconnect::plugAfterStartConnectsAndCarriesALine()
 {

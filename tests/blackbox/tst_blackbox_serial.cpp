@@ -11,28 +11,15 @@
 
 KORVIX_ISOLATE_HOME
 
-class tst_BlackboxSerial : public QObject
+class tst_BlackboxSerial : public BlackboxTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase() { x.reset(); }
-
     void connectThroughTheDialogAndType();
     void forceLogRecordsExactlyWhatTheDeviceSent();
     void unplugIsHandledOnceWithoutAStorm();
-
-private:
-    std::unique_ptr<XServer> x;
 };
-
-void tst_BlackboxSerial::initTestCase()
-{
-    QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox");
-    x = std::make_unique<XServer>();
-    QVERIFY2(x->isRunning(), "Xvfb did not start");
-}
 
 void tst_BlackboxSerial::connectThroughTheDialogAndType()
 {

@@ -10,28 +10,15 @@
 
 KORVIX_ISOLATE_HOME
 
-class tst_BlackboxStartup : public QObject
+class tst_BlackboxStartup : public BlackboxTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase() { x.reset(); }
-
     void withoutPortsTheDialogEndsTheProgram();
     void withFiltersTheWindowSearchesForTheDevice();
     void germanSystemLoadsBothTranslations();
-
-private:
-    std::unique_ptr<XServer> x;
 };
-
-void tst_BlackboxStartup::initTestCase()
-{
-    QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox");
-    x = std::make_unique<XServer>();
-    QVERIFY2(x->isRunning(), "Xvfb did not start");
-}
 
 void tst_BlackboxStartup::withoutPortsTheDialogEndsTheProgram()
 {
