@@ -123,14 +123,14 @@ QStringList KorvixRun::traces() const
     return lines;
 }
 
-QString KorvixRun::xdotool(const QStringList &arguments, bool *ok) const
+QString KorvixRun::tool(const QString &program, const QStringList &arguments, bool *ok) const
 {
     QProcess tool;
     QProcessEnvironment toolEnvironment = QProcessEnvironment::systemEnvironment();
     toolEnvironment.insert("DISPLAY", x.name());
     tool.setProcessEnvironment(toolEnvironment);
-    tool.start("xdotool", arguments);
-    const bool finished = tool.waitForFinished(10000);
+    tool.start(program, arguments);
+    const bool finished = tool.waitForFinished(20000);
     if (ok)
         *ok = finished && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
     return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
@@ -140,7 +140,7 @@ QList<unsigned long> KorvixRun::visibleWindows() const
 {
     QList<unsigned long> windows;
     const QString found =
-        xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())});
+        tool("xdotool", {"search", "--onlyvisible", "--pid", QString::number(process.processId())});
     for (const QString &id : found.split('\n', Qt::SkipEmptyParts))
         windows << id.toULong();
     return windows;
@@ -168,7 +168,7 @@ unsigned long KorvixRun::waitForNewWindow(const QList<unsigned long> &known, int
 
 QString KorvixRun::windowTitle(unsigned long window) const
 {
-    return xdotool({"getwindowname", QString::number(window)});
+    return tool("xdotool", {"getwindowname", QString::number(window)});
 }
 
 bool KorvixRun::waitForTitle(unsigned long window, const QString &title, int timeoutMs)
@@ -176,47 +176,38 @@ bool KorvixRun::waitForTitle(unsigned long window, const QString &title, int tim
     return QTest::qWaitFor([&] { return windowTitle(window) == title; }, timeoutMs);
 }
 
-bool KorvixRun::focus(unsigned long window)
-{
-    bool ok = false;
-    xdotool({"windowfocus", "--sync", QString::number(window)}, &ok);
-    return ok;
-}
-
 bool KorvixRun::typeText(unsigned long window, const QString &text)
 {
-    bool ok = focus(window);
-    if (ok)
-        xdotool({"type", "--delay", "30", text}, &ok);
-    return ok;
+    return xdotoolOn(window, {"type", "--delay", "30", text});
 }
 
 bool KorvixRun::pressKey(unsigned long window, const QString &key)
 {
-    bool ok = focus(window);
+    return xdotoolOn(window, {"key", key});
+}
+
+// Keys go to the focused window; without a window manager, focus must be given by hand.
+bool KorvixRun::xdotoolOn(unsigned long window, const QStringList &arguments)
+{
+    bool ok = false;
+    tool("xdotool", {"windowfocus", "--sync", QString::number(window)}, &ok);
     if (ok)
-        xdotool({"key", key}, &ok);
+        tool("xdotool", arguments, &ok);
     return ok;
 }
 
 bool KorvixRun::screenshot(const QString &path) const
 {
-    QProcess import;
-    QProcessEnvironment importEnvironment = QProcessEnvironment::systemEnvironment();
-    importEnvironment.insert("DISPLAY", x.name());
-    import.setProcessEnvironment(importEnvironment);
-    import.start("import", {"-window", "root", path});
-    return import.waitForFinished(20000) && import.exitCode() == 0 && QFile::exists(path);
+    bool ok = false;
+    tool("import", {"-window", "root", path}, &ok);
+    return ok && QFile::exists(path);
 }
 
 bool KorvixRun::closeWindow(unsigned long window)
 {
-    QProcess closer;
-    QProcessEnvironment closerEnvironment = QProcessEnvironment::systemEnvironment();
-    closerEnvironment.insert("DISPLAY", x.name());
-    closer.setProcessEnvironment(closerEnvironment);
-    closer.start(qEnvironmentVariable("XWMCLOSE_BINARY"), {QString::number(window)});
-    return closer.waitForFinished(5000) && closer.exitCode() == 0;
+    bool ok = false;
+    tool(qEnvironmentVariable("XWMCLOSE_BINARY"), {QString::number(window)}, &ok);
+    return ok;
 }
 
 bool KorvixRun::waitForExit(int timeoutMs)

@@ -44,7 +44,6 @@ public:
     unsigned long waitForNewWindow(const QList<unsigned long> &known = {}, int timeoutMs = 10000);
     QString windowTitle(unsigned long window) const;
     bool waitForTitle(unsigned long window, const QString &title, int timeoutMs = 10000);
-    bool focus(unsigned long window);
     bool typeText(unsigned long window, const QString &text);
     bool pressKey(unsigned long window, const QString &key);
     bool screenshot(const QString &path) const;
@@ -63,7 +62,8 @@ public:
     QString settingsFile() const { return homeDir.path() + "/.config/velmorand/korvix.conf"; }
 
 private:
-    QString xdotool(const QStringList &arguments, bool *ok = nullptr) const;
+    QString tool(const QString &program, const QStringList &arguments, bool *ok = nullptr) const;
+    bool xdotoolOn(unsigned long window, const QStringList &arguments);
     void collect() const;
 
     const XServer &x;
