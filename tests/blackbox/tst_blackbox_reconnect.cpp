@@ -71,6 +71,7 @@ void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
         QTest::qWait(300);
     }
     QTRY_COMPARE(korvix.traceCount("onConnect() open"), 21);
+    QVERIFY(korvix.traceCount("########### portname changed between autoconnect ") >= 15);
     qInfo("fds %d -> %d, RSS %lld -> %lld kB, CPU while waiting %.2f s over 20 x 0.6 s",
           descriptors, korvix.openFileDescriptors(), memory, korvix.residentKilobytes(), idleCpu);
     QVERIFY(korvix.openFileDescriptors() <= descriptors);

@@ -27,9 +27,6 @@ struct Plugged
     QString serial;
 };
 
-const QString moreThanOne = "QMessageBox: automatic reconnect found more than one device.\n"
-                            "Now configure manually.";
-
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Plugged>)
@@ -47,7 +44,6 @@ private slots:
     void startupFilters();
     void moreThanOneMatchHandsOverToTheDialog();
     void retriesEverySecondThenConnectsAfterAMatch();
-    void followsTheDeviceToAnotherPortName();
     void afterAManualConnectTheFirstCandidateIsAdopted();
     void manyLostDeviceErrorsMakeOneChain();
 
@@ -141,15 +137,11 @@ void tst_Reconnection::moreThanOneMatchHandsOverToTheDialog()
     CommandLineOptions options;
     options.serialNumber = "twin";
     testsupport::ModalDialogScript script({testsupport::accept, testsupport::reject});
-    testsupport::MessageLog log;
     MainWindow window(nullptr, &options);
-    window.show();
     QTRY_COMPARE(script.answered(), 2);
-    QCOMPARE(script.seen(), (QStringList{moreThanOne, "settingsdialog"}));
-    QVERIFY(log.contains("##################### filter found more than one device"));
-    QTest::qWait(2500);
-    QCOMPARE(log.count("onTryToReconnect()"), 1);
-    QVERIFY(harness::looksDisconnected(&window));
+    QCOMPARE(script.seen(), (QStringList{"QMessageBox: automatic reconnect found more than one "
+                                         "device.\nNow configure manually.",
+                                         "settingsdialog"}));
 }
 
 void tst_Reconnection::retriesEverySecondThenConnectsAfterAMatch()
@@ -178,28 +170,6 @@ void tst_Reconnection::retriesEverySecondThenConnectsAfterAMatch()
 
     QTest::keyClicks(harness::console(&window), "hello\r");
     QTRY_COMPARE(adapter->received(), QByteArray("hello\n"));
-}
-
-void tst_Reconnection::followsTheDeviceToAnotherPortName()
-{
-    usbsim::Adapter *adapter = plug({"ttyUSB0", 0x0403, 0x6001, "MOVER"});
-    CommandLineOptions options;
-    options.serialNumber = "mover";
-    MainWindow window(nullptr, &options);
-    window.show();
-    QTRY_VERIFY(harness::looksConnected(&window));
-    QCOMPARE(window.windowTitle(), QString("korvix ttyUSB0 115200"));
-
-    testsupport::MessageLog log;
-    adapter->unplug();
-    QTRY_VERIFY(harness::looksDisconnected(&window));
-    QTRY_COMPARE(log.count("onTryToReconnect()"), 2);
-    QVERIFY(harness::consoleLooks(&window, Qt::white, Qt::black));
-    QVERIFY(adapter->replug("ttyUSB1"));
-    QTRY_VERIFY(harness::looksConnected(&window));
-    QCOMPARE(window.windowTitle(), QString("korvix ttyUSB1 115200"));
-    QCOMPARE(log.count("########### portname changed between autoconnect "), 1);
-    QTRY_VERIFY(adapter->isOpenByTerminal());
 }
 
 void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
