@@ -210,6 +210,11 @@ bool KorvixRun::closeWindow(unsigned long window)
     return ok;
 }
 
+bool KorvixRun::closeNormally(unsigned long window)
+{
+    return closeWindow(window) && waitForExit() && !crashed() && exitCode() == 0;
+}
+
 bool KorvixRun::waitForExit(int timeoutMs)
 {
     const bool ended =

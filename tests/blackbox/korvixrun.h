@@ -48,6 +48,8 @@ public:
     bool pressKey(unsigned long window, const QString &key);
     bool screenshot(const QString &path) const;
     bool closeWindow(unsigned long window);
+    // Closed through its window, it must end by itself with exit code 0.
+    bool closeNormally(unsigned long window);
 
     bool waitForExit(int timeoutMs = 15000);
     int exitCode() const { return process.exitCode(); }

@@ -36,9 +36,7 @@ void tst_BlackboxReconnect::plugAfterStartConnectsAndCarriesALine()
     QVERIFY(korvix.pressKey(window, "Return"));
     QTRY_COMPARE(adapter.received(), QByteArray("hello device\n"));
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
 }
 
 void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
@@ -82,9 +80,7 @@ void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
 #endif
     QVERIFY2(idleCpu < 2.0, qPrintable(QString::number(idleCpu)));
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
 }
 
 void tst_BlackboxReconnect::twoMatchingAdaptersNeedTheUser()
@@ -114,9 +110,7 @@ void tst_BlackboxReconnect::twoMatchingAdaptersNeedTheUser()
     QVERIFY(!first.isOpenByTerminal());
     QVERIFY(!second.isOpenByTerminal());
 
-    QVERIFY(korvix.closeWindow(windows.first()));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(windows.first()));
 }
 
 QTEST_MAIN(tst_BlackboxReconnect)

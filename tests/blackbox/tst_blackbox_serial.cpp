@@ -40,9 +40,7 @@ void tst_BlackboxSerial::connectThroughTheDialogAndType()
     QVERIFY(korvix.pressKey(window, "Return"));
     QTRY_COMPARE(adapter.received(), QByteArray("AT+READ?\n"));
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
     QVERIFY(korvix.traces().indexOf("deconstructor") >
             korvix.traces().indexOf("close serial port"));
 }
@@ -64,9 +62,7 @@ void tst_BlackboxSerial::forceLogRecordsExactlyWhatTheDeviceSent()
     QTRY_COMPARE_WITH_TIMEOUT(adapter.bytesPendingToSend(), 0, 20000);
     QTest::qWait(500);
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
     QFile log(korvix.home() + "/korvix.log");
     QVERIFY(log.open(QIODevice::ReadOnly));
     QVERIFY(log.readAll() == sent);
@@ -97,9 +93,7 @@ void tst_BlackboxSerial::unplugIsHandledOnceWithoutAStorm()
     // Three attempts of five lines each, and no stream of errors.
     QVERIFY(korvix.traces().size() - tracesBefore < 40);
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
 }
 
 QTEST_MAIN(tst_BlackboxSerial)

@@ -60,9 +60,7 @@ void tst_BlackboxStartup::withFiltersTheWindowSearchesForTheDevice()
     const QString picture = korvix.home() + "/window.png";
     QVERIFY(korvix.screenshot(picture));
 
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
     QVERIFY(korvix.traces().contains("deconstructor"));
 }
 
@@ -81,9 +79,7 @@ void tst_BlackboxStartup::germanSystemLoadsBothTranslations()
     const int first = traces.indexOf(expected.first());
     QVERIFY(first >= 0);
     QCOMPARE(traces.mid(first, expected.size()), expected);
-    QVERIFY(korvix.closeWindow(window));
-    QVERIFY(korvix.waitForExit());
-    QCOMPARE(korvix.exitCode(), 0);
+    QVERIFY(korvix.closeNormally(window));
 }
 
 QTEST_MAIN(tst_BlackboxStartup)

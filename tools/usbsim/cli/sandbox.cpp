@@ -243,6 +243,28 @@ bool reapAll(long long deadlineMs)
 }
 
 // Whatever the command left running gets SIGTERM, then SIGKILL after a grace period.
+// Passes the forwarded signals on to `target` and waits for it to end, reaping every other
+// child on the way (as the namespace's first process, orphans become ours). Returns its status.
+int forwardSignalsUntilEnd(pid_t target)
+{
+    for (;;) {
+        siginfo_t info;
+        const sigset_t set = forwardedAndChild();
+        if (::sigwaitinfo(&set, &info) < 0)
+            continue;
+        if (info.si_signo != SIGCHLD) {
+            ::kill(target, info.si_signo);
+            continue;
+        }
+        int status;
+        pid_t pid;
+        while ((pid = ::waitpid(-1, &status, WNOHANG)) > 0) {
+            if (pid == target)
+                return status;
+        }
+    }
+}
+
 void endTheRest()
 {
     ::kill(-1, SIGTERM);
@@ -265,47 +287,14 @@ void endTheRest()
         setupFailed("cannot fork");
     if (child == 0)
         execCommand(command);
-    int commandStatus = 0;
-    for (;;) {
-        siginfo_t info;
-        const sigset_t set = forwardedAndChild();
-        if (::sigwaitinfo(&set, &info) < 0)
-            continue;
-        if (info.si_signo != SIGCHLD) {
-            ::kill(child, info.si_signo);
-            continue;
-        }
-        int status;
-        pid_t pid;
-        bool commandEnded = false;
-        while ((pid = ::waitpid(-1, &status, WNOHANG)) > 0) {
-            if (pid == child) {
-                commandStatus = status;
-                commandEnded = true;
-            }
-        }
-        if (commandEnded)
-            break;
-    }
+    const int commandStatus = forwardSignalsUntilEnd(child);
     endTheRest();
     _exit(exitStatusOf(commandStatus));
 }
 
 int superviseInit(pid_t init)
 {
-    for (;;) {
-        siginfo_t info;
-        const sigset_t set = forwardedAndChild();
-        if (::sigwaitinfo(&set, &info) < 0)
-            continue;
-        if (info.si_signo != SIGCHLD) {
-            ::kill(init, info.si_signo);
-            continue;
-        }
-        int status;
-        if (::waitpid(init, &status, WNOHANG) == init)
-            return exitStatusOf(status);
-    }
+    return exitStatusOf(forwardSignalsUntilEnd(init));
 }
 
 void printUsage(FILE *out)
