@@ -20,18 +20,23 @@ XServer::XServer()
         if (QFile::exists(QString("/tmp/.X%1-lock").arg(number)) ||
             QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
             continue;
-        server.start("Xvfb", {QString(":%1").arg(number), "-screen", "0", "1280x1024x24",
-                              "-nolisten", "tcp"});
+        const QString name = QString(":%1").arg(number);
+        server.start("Xvfb", {name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         if (!server.waitForStarted(5000))
             break;
+        // The socket file appears before the server accepts; xdpyinfo only succeeds once it does.
         const bool listening = QTest::qWaitFor(
             [&] {
+                QProcess probe;
+                probe.setStandardOutputFile(QProcess::nullDevice());
+                probe.setStandardErrorFile(QProcess::nullDevice());
+                probe.start("xdpyinfo", {"-display", name});
                 return server.state() == QProcess::NotRunning ||
-                       QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number));
+                       (probe.waitForFinished(5000) && probe.exitCode() == 0);
             },
             10000);
         if (listening && server.state() == QProcess::Running) {
-            display = QString(":%1").arg(number);
+            display = name;
         } else {
             server.kill();
             server.waitForFinished(2000);
