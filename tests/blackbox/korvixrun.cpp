@@ -21,7 +21,10 @@ XServer::XServer()
             QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
             continue;
         const QString name = QString(":%1").arg(number);
-        server.start("Xvfb", {name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        // -noreset: a server that resets when its last client leaves refuses the next one
+        // meanwhile.
+        server.start("Xvfb",
+                     {name, "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         if (!server.waitForStarted(5000))
             break;
         // The socket file appears before the server accepts; xdpyinfo only succeeds once it does.
