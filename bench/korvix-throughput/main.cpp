@@ -74,10 +74,9 @@ bool run(const XServer &x, bool hex, qint64 rate, int seconds, Figures *figures)
     korvix.setEnvironment("QT_LOGGING_RULES", "korvix.receive.tick.debug=true");
     korvix.setEnvironment("QT_MESSAGE_PATTERN",
                           "%{if-category}%{category} %{time process} %{endif}%{message}");
-    if (!korvix.start({"--forceLog", "--filterSN", "bench"}))
-        return false;
-    const unsigned long window = korvix.waitForNewWindow();
-    if (!window || !korvix.waitForTitle(window, "korvix ttyUSB0 115200"))
+    const unsigned long window =
+        korvix.startConnected({"--forceLog", "--filterSN", "bench"}, "ttyUSB0");
+    if (!window)
         return false;
     if (hex && !korvix.pressKey(window, "F11"))
         return false;

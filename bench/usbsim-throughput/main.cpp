@@ -64,6 +64,17 @@ private:
     qint64 received = 0;
 };
 
+// Reads everything the port gets, as it comes, into the meter.
+void countReads(QSerialPort *port, Meter *meter)
+{
+    QObject::connect(port, &QSerialPort::readyRead, port, [port, meter] {
+        char buffer[Chunk];
+        qint64 count;
+        while ((count = port->read(buffer, sizeof buffer)) > 0)
+            meter->add(count);
+    });
+}
+
 double deviceToQSerialPort(qint64 total)
 {
     usbsim::Adapter adapter;
@@ -71,12 +82,7 @@ double deviceToQSerialPort(qint64 total)
     QSerialPort port(Port);
     port.open(QIODevice::ReadWrite);
     Meter meter(total);
-    char buffer[Chunk];
-    QObject::connect(&port, &QSerialPort::readyRead, &port, [&] {
-        qint64 count;
-        while ((count = port.read(buffer, sizeof buffer)) > 0)
-            meter.add(count);
-    });
+    countReads(&port, &meter);
     adapter.sendStream(total);
     return meter.seconds();
 }
@@ -185,12 +191,7 @@ double daemonToQSerialPort(qint64 total)
     QSerialPort port(QStringLiteral("ttyUSB1"));
     port.open(QIODevice::ReadWrite);
     Meter meter(total);
-    char buffer[Chunk];
-    QObject::connect(&port, &QSerialPort::readyRead, &port, [&] {
-        qint64 count;
-        while ((count = port.read(buffer, sizeof buffer)) > 0)
-            meter.add(count);
-    });
+    countReads(&port, &meter);
     usbsimCommand({"send", "bench", "--generate", QString::number(total)});
     const double seconds = meter.seconds();
     usbsimCommand({"remove", "bench"});

@@ -99,6 +99,14 @@ bool KorvixRun::start(const QStringList &arguments)
     return process.waitForStarted(10000);
 }
 
+unsigned long KorvixRun::startConnected(const QStringList &arguments, const QString &portName)
+{
+    if (!start(arguments))
+        return 0;
+    const unsigned long window = waitForNewWindow();
+    return window && waitForTitle(window, "korvix " + portName + " 115200") ? window : 0;
+}
+
 void KorvixRun::collect() const
 {
     partial += process.readAllStandardError();

@@ -32,6 +32,9 @@ public:
 
     void setEnvironment(const QString &name, const QString &value);
     bool start(const QStringList &arguments);
+    // Starts it with options that find a device by itself; its window once the title shows the
+    // connection to `portName` at 115200 bit/s, else 0.
+    unsigned long startConnected(const QStringList &arguments, const QString &portName);
 
     bool waitForTrace(const QString &line, int timeoutMs = 10000);
     int traceCount(const QString &line) const;

@@ -46,10 +46,8 @@ void tst_BlackboxReconnect::twentyReplugsUnderNewNames()
     usbsim::Adapter adapter(identity);
     QVERIFY(adapter.plug("ttyUSB0"));
     KorvixRun korvix(*x);
-    QVERIFY(korvix.start({"--filterSN", "WANDERER"}));
-    const unsigned long window = korvix.waitForNewWindow();
+    const unsigned long window = korvix.startConnected({"--filterSN", "WANDERER"}, "ttyUSB0");
     QVERIFY(window);
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyUSB0 115200"));
 
     const int descriptors = korvix.openFileDescriptors();
     const qint64 memory = korvix.residentKilobytes();

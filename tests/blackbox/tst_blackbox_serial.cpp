@@ -54,10 +54,9 @@ void tst_BlackboxSerial::forceLogRecordsExactlyWhatTheDeviceSent()
     const QByteArray sent = usbsim::pattern(0, 200000, 7);
 
     KorvixRun korvix(*x);
-    QVERIFY(korvix.start({"--forceLog", "--filterSN", "logger"}));
-    const unsigned long window = korvix.waitForNewWindow();
+    const unsigned long window =
+        korvix.startConnected({"--forceLog", "--filterSN", "logger"}, "ttyUSB4");
     QVERIFY(window);
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyUSB4 115200"));
     adapter.send(sent);
     QTRY_COMPARE_WITH_TIMEOUT(adapter.bytesPendingToSend(), 0, 20000);
     QTest::qWait(500);
@@ -75,10 +74,8 @@ void tst_BlackboxSerial::unplugIsHandledOnceWithoutAStorm()
     usbsim::Adapter adapter(identity);
     QVERIFY(adapter.plug("ttyUSB0"));
     KorvixRun korvix(*x);
-    QVERIFY(korvix.start({"--filterSN", "gone"}));
-    const unsigned long window = korvix.waitForNewWindow();
+    const unsigned long window = korvix.startConnected({"--filterSN", "gone"}, "ttyUSB0");
     QVERIFY(window);
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyUSB0 115200"));
 
     adapter.unplug();
     QVERIFY(korvix.waitForTrace("handleError() resourceerror fired"));
