@@ -47,12 +47,69 @@ QByteArray printableText(const QByteArray &bytes)
     return text;
 }
 
+// The markup in the data reaches the rich-text parser as it is; each end-of-line marker but the
+// chunk's last byte becomes a line break inside the paragraph.
+QString withLineBreakTags(const QByteArray &text)
+{
+    QString html;
+    html.reserve(text.size() + text.count('\r') * 3);
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) == '\r' && i != text.size() - 1)
+            html += QLatin1String("<br>");
+        else
+            html += QLatin1Char(text.at(i));
+    }
+    return html;
+}
+
+// What the rich-text parser makes of markup-free text in a paragraph, built without it: a line
+// break for each end-of-line marker but the last byte, and white space collapsed as HTML
+// collapses it (a run shows as one space, none at the start of a line).
+QString shownText(const QByteArray &text)
+{
+    QString shown(text.size(), Qt::Uninitialized);
+    QChar *out = shown.data();
+    bool atLineStartOrSpace = true;
+    const int last = text.size() - 1;
+    for (int i = 0; i <= last; ++i) {
+        const char c = text.at(i);
+        if (c == '\r' && i != last) {
+            *out++ = QChar::LineSeparator;
+            atLineStartOrSpace = true;
+        } else if (c == ' ' || c == '\r') {
+            if (!atLineStartOrSpace)
+                *out++ = QLatin1Char(' ');
+            atLineStartOrSpace = true;
+        } else {
+            *out++ = QLatin1Char(c);
+            atLineStartOrSpace = false;
+        }
+    }
+    shown.truncate(int(out - shown.constData()));
+    return shown;
+}
+
+bool holdsMarkup(const QByteArray &text)
+{
+    return text.contains('<') || text.contains('&');
+}
+
+QTextCharFormat receivedFormat()
+{
+    QTextCharFormat format;
+    format.setForeground(QBrush(QColor(0xff, 0xff, 0x00), Qt::SolidPattern));
+    return format;
+}
+
 } // namespace
 
 Console::Console(QWidget *parent, QStringList *functionKeys)
     : QPlainTextEdit(parent), localEchoEnabled(false), functionKeys(functionKeys), hexMode(false)
 {
     document()->setMaximumBlockCount(100);
+    // A terminal breaks lines at the pane's edge; breaking at word boundaries costs time that
+    // grows with the square of a line's length, and binary data makes long words.
+    setWordWrapMode(QTextOption::WrapAnywhere);
 
     QPalette look = palette();
     look.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::black, Qt::SolidPattern));
@@ -69,36 +126,95 @@ Console::~Console() = default;
 void Console::putData(const QByteArray &data)
 {
     if (hexMode) {
-        const QByteArray notation = hexNotation(data);
+        // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
+        const QByteArray notation = hexNotation(data.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
-            appendHtml(receivedSpan + QString::fromLatin1(notation) + spanEnd);
+            appendReceived(shownText(notation), false);
     } else {
         const QByteArray text = printableText(data);
         if (!text.isEmpty()) {
             qDebug().noquote() << QLatin1String(text);
-            // Not escaped: markup in the data is rendered as markup.
-            appendHtml(receivedSpan + QString::fromUtf8(text) + spanEnd);
-            if (text.endsWith('\r'))
-                appendPlainText(QStringLiteral("\n"));
+            const bool lineFeedParagraph = text.endsWith('\r');
+            // Markup in the data is rendered as markup, so only the parser can build such chunks.
+            if (holdsMarkup(text))
+                appendReceivedHtml(receivedSpan + withLineBreakTags(text) + spanEnd,
+                                   lineFeedParagraph);
+            else
+                appendReceived(shownText(text), lineFeedParagraph);
         }
     }
-    dropOldestBeyondBudget();
     scrollToBottom();
 }
 
-void Console::dropOldestBeyondBudget()
+// The paragraphs appendHtml() and appendPlainText("\n") would add, built in one edit, so that the
+// pane lays out the new paragraph once instead of for every step.
+void Console::appendReceived(const QString &shown, bool lineFeedParagraph)
+{
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    const QTextCharFormat received = receivedFormat();
+    appendParagraph(&cursor, shown.right(maximumCharacters), &received);
+    if (lineFeedParagraph)
+        appendParagraph(&cursor, QStringLiteral("\n"), nullptr);
+    keepNewestCharacters(&cursor);
+    cursor.endEditBlock();
+}
+
+// One step as the pane's own appending takes it: a new paragraph in the formats of the pane's
+// cursor (none in an empty document), whose format then stays what it was, and the oldest
+// paragraph dropped by hand before the document's own limit applies again.
+void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
+                              const QTextCharFormat *format)
+{
+    QTextDocument *text = document();
+    const int limit = text->maximumBlockCount();
+    text->setMaximumBlockCount(0);
+    cursor->movePosition(QTextCursor::End);
+    const QTextCursor pane = textCursor();
+    if (text->isEmpty())
+        cursor->setCharFormat(pane.charFormat());
+    else
+        cursor->insertBlock(pane.blockFormat(), pane.charFormat());
+    const QTextCharFormat paneFormat = textCursor().charFormat();
+    if (format)
+        cursor->insertText(paragraph, *format);
+    else
+        cursor->insertText(paragraph);
+    if (!textCursor().hasSelection())
+        setCurrentCharFormat(paneFormat);
+    if (text->blockCount() > limit) {
+        QTextCursor oldest(text);
+        oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+    }
+    text->setMaximumBlockCount(limit);
+}
+
+void Console::appendReceivedHtml(const QString &html, bool lineFeedParagraph)
+{
+    appendHtml(html);
+    if (lineFeedParagraph)
+        appendPlainText(QStringLiteral("\n"));
+    QTextCursor cursor(document());
+    keepNewestCharacters(&cursor);
+}
+
+// Drops the oldest characters beyond the budget; the paragraph cut at the top keeps its own
+// formats.
+void Console::keepNewestCharacters(QTextCursor *cursor)
 {
     QTextDocument *text = document();
     const int excess = text->characterCount() - maximumCharacters;
     if (excess <= 0)
         return;
-    // Whole paragraphs go, the newest always stays.
-    QTextBlock keep = text->firstBlock();
-    while (keep.isValid() && keep.next().isValid() && keep.position() < excess)
-        keep = keep.next();
-    QTextCursor cursor(text);
-    cursor.setPosition(keep.position(), QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+    const QTextBlock survivor = text->findBlock(excess);
+    const QTextBlockFormat blockFormat = survivor.blockFormat();
+    const QTextCharFormat blockCharFormat = survivor.charFormat();
+    cursor->setPosition(0);
+    cursor->setPosition(excess, QTextCursor::KeepAnchor);
+    cursor->removeSelectedText();
+    cursor->setBlockFormat(blockFormat);
+    cursor->setBlockCharFormat(blockCharFormat);
 }
 
 void Console::setLocalEchoEnabled(bool set)
@@ -191,6 +307,8 @@ void Console::sendFunctionKey(int number)
 
 void Console::scrollToBottom()
 {
+    // Laid out now, the newest paragraph gives the scroll bar its true range.
+    blockBoundingRect(document()->lastBlock());
     QScrollBar *bar = verticalScrollBar();
     bar->setValue(bar->maximum());
 }

@@ -4,6 +4,9 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+class QTextCharFormat;
+class QTextCursor;
+
 // The terminal pane: renders received bytes as text or hexadecimal and turns key presses into
 // bytes to send.
 class Console : public QPlainTextEdit
@@ -18,9 +21,10 @@ public:
     Console(QWidget *parent, QStringList *functionKeys);
     ~Console() override;
 
-    // Besides the 100 paragraphs, the document keeps at most this many characters: a fast
-    // device makes paragraphs of hundreds of kilobytes, and 100 of them would hold gigabytes.
-    static constexpr int maximumCharacters = 1000000;
+    // Besides the 100 paragraphs, the document keeps only the newest this many characters: a
+    // fast device makes paragraphs of megabytes, and laying out what no screen shows would
+    // hold up the display and, on a real UART, the reading of the port.
+    static constexpr int maximumCharacters = 100000;
 
     void putData(const QByteArray &data);
     void setLocalEchoEnabled(bool set);
@@ -32,7 +36,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void dropOldestBeyondBudget();
+    void appendReceived(const QString &shown, bool lineFeedParagraph);
+    void appendParagraph(QTextCursor *cursor, const QString &paragraph,
+                         const QTextCharFormat *format);
+    void appendReceivedHtml(const QString &html, bool lineFeedParagraph);
+    void keepNewestCharacters(QTextCursor *cursor);
     void sendOrdinaryKey(QKeyEvent *event);
     void sendFunctionKey(int number);
     void scrollToBottom();

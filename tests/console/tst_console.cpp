@@ -3,6 +3,7 @@
 #include "messagelog.h"
 
 #include <QApplication>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -24,6 +25,72 @@ QTextCharFormat firstFormat(const QTextBlock &block)
 {
     const QVector<QTextLayout::FormatRange> formats = block.textFormats();
     return formats.isEmpty() ? QTextCharFormat() : formats.first().format;
+}
+
+// Everything the pane shows of a document: each paragraph's text and formats, and the formats of
+// its spans.
+QStringList describe(const QTextDocument *document)
+{
+    QStringList blocks;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        QString line;
+        QDebug out(&line);
+        out << block.text() << block.blockFormat().properties() << block.charFormat().properties();
+        for (const QTextLayout::FormatRange &range : block.textFormats())
+            out << range.start << range.length << range.format.properties();
+        blocks << line;
+    }
+    return blocks;
+}
+
+// The straightforward rendering the console must look exactly like: each chunk through the
+// rich-text parser, then only the newest characters kept, the cut paragraph with its formats.
+void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
+{
+    QString html;
+    bool lineFeedParagraph = false;
+    for (int i = 0; i < chunk.size(); ++i) {
+        const auto byte = uchar(chunk.at(i));
+        if (hex)
+            html += QString::asprintf(" 0x%02x", byte);
+        else if (byte == 0x0a && i < chunk.size() - 1)
+            html += "<br>";
+        else if (byte == 0x0a)
+            html += '\r', lineFeedParagraph = true;
+        else
+            html += (byte < 0x20 || byte > 0x7f) ? QChar('.') : QChar(byte);
+    }
+    if (!html.isEmpty())
+        pane->appendHtml("<span style=\"color: #ffff00\">" + html + "</span>");
+    if (lineFeedParagraph)
+        pane->appendPlainText("\n");
+    QTextDocument *document = pane->document();
+    const int excess = document->characterCount() - Console::maximumCharacters;
+    if (excess > 0) {
+        const QTextBlock survivor = document->findBlock(excess);
+        const QTextBlockFormat blockFormat = survivor.blockFormat();
+        const QTextCharFormat blockCharFormat = survivor.charFormat();
+        QTextCursor cursor(document);
+        cursor.setPosition(excess, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        cursor.setBlockFormat(blockFormat);
+        cursor.setBlockCharFormat(blockCharFormat);
+    }
+}
+
+QByteArray randomBytes(QRandomGenerator *random, int size)
+{
+    static const QByteArray kinds[] = {
+        "abcXYZ019.,:;=+-*/()[]{}'\"!?#$%~^_|@`\x7f", " ", "\n", "\r\n", "<>&",
+        QByteArray("\x00\x01\x09\x1b\x80\xc3\xff", 7)};
+    QByteArray bytes;
+    const QByteArray &favourite = kinds[random->bounded(6)];
+    while (bytes.size() < size) {
+        const QByteArray &kind = random->bounded(3) ? favourite : kinds[random->bounded(6)];
+        if (random->bounded(8) || &kind != &kinds[4])
+            bytes += kind.at(random->bounded(kind.size()));
+    }
+    return bytes;
 }
 
 void press(Console *console, int key, const QString &text = QString(),
@@ -50,8 +117,9 @@ private slots:
     void paragraphs();
     void receivedTextIsYellowAndMarkupIsRendered();
     void emptyChunkOnlyScrolls();
-    void documentKeepsAtMostHundredParagraphs();
-    void hugeChunksStayWithinTheCharacterBudget();
+    void looksAsRenderedByTheParser_data();
+    void looksAsRenderedByTheParser();
+    void chunkLargerThanTheBudgetShowsItsNewestBytes();
     void ordinaryKeys_data();
     void ordinaryKeys();
     void swallowedKeys_data();
@@ -127,8 +195,8 @@ void tst_Console::paragraphs_data()
     QTest::addColumn<QStringList>("blocks");
     QTest::newRow("CR LF") << QByteArray("AB\r\n") << QStringList{"AB. ", "", ""};
     QTest::newRow("no line end") << QByteArray("AB") << QStringList{"AB"};
-    QTest::newRow("LF inside") << QByteArray("A\nB") << QStringList{"A B"};
-    QTest::newRow("LF CR") << QByteArray("A\n\r") << QStringList{"A ."};
+    QTest::newRow("LF inside") << QByteArray("A\nB") << QStringList{"A\u2028B"};
+    QTest::newRow("LF CR") << QByteArray("A\n\r") << QStringList{"A\u2028."};
 }
 
 void tst_Console::paragraphs()
@@ -165,30 +233,79 @@ void tst_Console::emptyChunkOnlyScrolls()
     QCOMPARE(bar->value(), bar->maximum());
 }
 
-void tst_Console::documentKeepsAtMostHundredParagraphs()
+void tst_Console::looksAsRenderedByTheParser_data()
+{
+    // One mode letter per chunk: t text, h hexadecimal.
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QString>("modes");
+
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QTest::newRow("every byte value") << QByteArrayList{all, all, all} << "tht";
+    QTest::newRow("line feeds") << QByteArrayList{"\n",       "\n\n\n",    "a\r\n",
+                                                  "\r\n\r\n", "x\ny\n",    " \n  \n",
+                                                  "\n  lead", "trail  \n", "\n\r"}
+                                << "ttttttttt";
+    QTest::newRow("spaces") << QByteArrayList{"   ", "a    b", "  lead", "trail   ", " \x01 \x7f  "}
+                            << "ttttt";
+    QTest::newRow("markup") << QByteArrayList{"<b>bold",        "a&amp;b  c", "1 < 2\n3 > 2\n",
+                                              "<i>x\n y</i>\n", "&",          "<",
+                                              "<br>\n\n"}
+                            << "ttttttt";
+    QTest::newRow("empty chunks and mode switches")
+        << QByteArrayList{"", "a\n", "", "\n", "", "b", ""} << "thtthht";
+    QRandomGenerator random(7);
+    QTest::newRow("larger than the budget")
+        << QByteArrayList{randomBytes(&random, 500),   randomBytes(&random, 150000),
+                          randomBytes(&random, 30000), QByteArray(120000, ' ') + "x\n",
+                          randomBytes(&random, 25000), randomBytes(&random, 90)}
+        << "tththt";
+    QByteArrayList chunks;
+    QString modes;
+    for (int i = 0; i < 300; ++i) {
+        chunks << randomBytes(&random, random.bounded(40) ? random.bounded(300) : 20000);
+        modes += random.bounded(10) ? 't' : 'h';
+    }
+    QTest::newRow("random") << chunks << modes;
+}
+
+void tst_Console::looksAsRenderedByTheParser()
+{
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QString, modes);
+    QPlainTextEdit reference;
+    reference.document()->setMaximumBlockCount(100);
+    bool hex = false;
+    for (int i = 0; i < chunks.size(); ++i) {
+        if (hex != (modes.at(i) == 'h')) {
+            hex = !hex;
+            QTest::keyClick(console, hex ? Qt::Key_F11 : Qt::Key_F12);
+        }
+        console->putData(chunks.at(i));
+        putThroughParser(&reference, chunks.at(i), hex);
+        QCOMPARE(describe(console->document()), describe(reference.document()));
+    }
+}
+
+void tst_Console::chunkLargerThanTheBudgetShowsItsNewestBytes()
 {
     for (int i = 1; i <= 101; ++i)
         console->putData(QByteArray::number(i));
-    const QStringList blocks = blockTexts(*console);
-    QCOMPARE(blocks.size(), 100);
-    QCOMPARE(blocks.first(), QString("2"));
-}
+    QCOMPARE(console->document()->blockCount(), 100);
+    QCOMPARE(console->document()->firstBlock().text(), QString("2"));
 
-void tst_Console::hugeChunksStayWithinTheCharacterBudget()
-{
     QByteArray chunk;
-    for (quint32 i = 0; i < 300000; ++i)
-        chunk.append(char((i * 7919u) >> 3));
-    for (int i = 0; i < 5; ++i)
-        console->putData(chunk);
-    QVERIFY(console->document()->characterCount() <= Console::maximumCharacters);
-    QCOMPARE(console->document()->blockCount(), 3);
-
-    // A chunk larger than the budget on its own is still shown whole, alone.
+    for (int i = 0; chunk.size() <= Console::maximumCharacters; ++i)
+        chunk += QByteArray::number(i) + '.';
+    console->putData(chunk);
+    QCOMPARE(console->toPlainText(), QString(chunk.right(Console::maximumCharacters - 1)));
     QTest::keyClick(console, Qt::Key_F11);
     console->putData(chunk);
     QCOMPARE(console->document()->blockCount(), 1);
-    QCOMPARE(console->document()->firstBlock().text().size(), chunk.size() * 5 - 1);
+    QCOMPARE(console->document()->characterCount(), Console::maximumCharacters);
+    QVERIFY(console->toPlainText().endsWith(
+        QString::asprintf(" 0x%02x 0x2e", uchar(chunk.at(chunk.size() - 2)))));
 }
 
 void tst_Console::ordinaryKeys_data()
