@@ -18,11 +18,9 @@ Q_LOGGING_CATEGORY(receiveTick, "korvix.receive.tick", QtWarningMsg)
 
 void MainWindow::readData()
 {
-    // A device faster than the display waits (its bytes stay in the port, and the port stops
-    // reading when its own buffer is full) instead of piling up here faster than the display
-    // can show: one tick's rendering stays short and memory stays bounded.
-    if (receiveBuffer.size() >= receiveBufferLimit)
-        return;
+    // Everything, every time: a device is never held back (a real UART would overrun), and no
+    // byte waits in the port where closing it would throw it away unlogged. The display keeps
+    // up because it only renders what stays on screen.
     const QByteArray chunk = serial->readAll();
     receiveBuffer.append(chunk);
     if (logActive && logFile.is_open())
@@ -36,9 +34,6 @@ void MainWindow::onTimer()
     qCDebug(receiveTick) << receiveBuffer.size();
     console->putData(receiveBuffer);
     receiveBuffer.clear();
-    // Takes what waited in the port while the buffer was full; no new signal would announce it.
-    if (serial->bytesAvailable() > 0)
-        readData();
 }
 
 void MainWindow::writeData(const QByteArray &data)

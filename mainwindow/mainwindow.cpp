@@ -44,7 +44,6 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
     setCentralWidget(console);
 
     serial = new QSerialPort(this);
-    serial->setReadBufferSize(receiveBufferLimit);
     connect(serial, SIGNAL(error(QSerialPort::SerialPortError)), this,
             SLOT(handleError(QSerialPort::SerialPortError)));
     connect(serial, SIGNAL(readyRead()), this, SLOT(readData()));

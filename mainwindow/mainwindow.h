@@ -59,9 +59,6 @@ private:
     void showLineStates();
     void showLineStatesUnknown();
 
-    // The most received bytes held for one display tick; see readData.
-    static constexpr int receiveBufferLimit = 256 * 1024;
-
     QPoint windowPos;
     QSize windowSize;
     QToolBar *toolBar = nullptr;
