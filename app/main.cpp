@@ -31,6 +31,12 @@ int main(int argc, char *argv[])
 {
     static CommandLineOptions options;
 
+    // On a HiDPI screen the window, its fonts and the toolbar images scale with the screen, while
+    // geometry (and so the stored "pos" and "size") stays in device-independent pixels. Both take
+    // effect only when set before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+
     if (!startup::displayReachable(argc, argv))
         return runWithoutDisplay(argc, argv);
 

@@ -358,7 +358,65 @@ void drawLedRed(QPainter &p)
     drawLed(p, QColor(0xf2, 0x2a, 0x1e));
 }
 
+// --- the application icon ---------------------------------------------------------------------
+
+void drawScreen(QPainter &p)
+{
+    // A terminal screen with a line received and a prompt: what the program is, before what it
+    // talks to.
+    fillShape(p, roundedRect(QRectF(4, 6, 112, 86), 12), darkPlastic, 3);
+    const QRectF glass(14, 16, 92, 62);
+    QLinearGradient shade(glass.topLeft(), glass.bottomLeft());
+    shade.setColorAt(0, QColor(0x1d, 0x23, 0x2a));
+    shade.setColorAt(1, QColor(0x0b, 0x0e, 0x11));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shade);
+    p.drawRoundedRect(glass, 5, 5);
+
+    // Strokes wide enough to stay a line and a prompt at 16 px.
+    const QColor phosphor(0x5c, 0xe0, 0x6a);
+    p.setPen(QPen(phosphor, 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(26, 31), QPointF(76, 31));
+    QPolygonF prompt;
+    prompt << QPointF(26, 48) << QPointF(38, 57) << QPointF(26, 66);
+    p.drawPolyline(prompt);
+    p.setPen(Qt::NoPen);
+    p.setBrush(phosphor);
+    p.drawRect(QRectF(48, 62, 20, 8));
+}
+
+void drawSerialConnector(QPainter &p)
+{
+    // The nine-pin D-sub of a serial port, its trapezoid shell the part that survives at 16 px.
+    QPolygonF shell;
+    shell << QPointF(56, 86) << QPointF(118, 86) << QPointF(109, 120) << QPointF(65, 120);
+    QPainterPath shellPath;
+    shellPath.addPolygon(shell);
+    shellPath.closeSubpath();
+    QPainterPathStroker rounding;
+    rounding.setWidth(8);
+    rounding.setJoinStyle(Qt::RoundJoin);
+    fillShape(p, shellPath.united(rounding.createStroke(shellPath)), steel, 3);
+
+    QPolygonF face;
+    face << QPointF(63, 92) << QPointF(111, 92) << QPointF(104, 115) << QPointF(70, 115);
+    p.setPen(Qt::NoPen);
+    p.setBrush(darkPlastic);
+    p.drawPolygon(face);
+    p.setBrush(brass);
+    for (int i = 0; i < 5; ++i)
+        p.drawEllipse(QPointF(69 + i * 9, 98.5), 3.2, 3.2);
+    for (int i = 0; i < 4; ++i)
+        p.drawEllipse(QPointF(73.5 + i * 9, 108.5), 3.2, 3.2);
+}
+
 } // namespace
+
+void drawApplicationIcon(QPainter &painter)
+{
+    drawScreen(painter);
+    drawSerialConnector(painter);
+}
 
 const std::vector<Drawing> &allDrawings()
 {

@@ -17,3 +17,8 @@ struct Drawing
 
 // All the images the program uses, in the order of images/images.qrc.
 const std::vector<Drawing> &allDrawings();
+
+// The program's icon for menus and launchers, on a canvas of `applicationIconSize` units square.
+// It is rendered at every size of the icon theme and as SVG.
+constexpr int applicationIconSize = 128;
+void drawApplicationIcon(QPainter &painter);
