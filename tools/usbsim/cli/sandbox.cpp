@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "../lib/paths.h"
+#include "paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -149,9 +149,7 @@ void buildSandbox()
     mountOrFail(nullptr, "/", nullptr, MS_REC | MS_PRIVATE);
     mountOrFail("tmpfs", "/run", "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755");
     makeDirOrFail(paths::StateDir, 0755);
-    makeDirOrFail(paths::AdaptersDir, 0755);
     makeDirOrFail(paths::PortsDir, 0755);
-    makeDirOrFail(paths::LogsDir, 0755);
     privateLockDir(lockDir);
     buildDev(std::string(paths::StateDir) + "/.dev");
     mountOrFail("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC);
