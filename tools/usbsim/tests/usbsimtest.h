@@ -2,6 +2,7 @@
 
 #include <usbsim/adapter.h>
 
+#include <QProcess>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStringList>
@@ -10,7 +11,7 @@
 
 #include <poll.h>
 
-// Terminal-side helpers for the usbsim tests.
+// The terminal's side of the simulated adapters, and the `usbsim adapter` command.
 namespace usbsimtest {
 
 inline QStringList portNames()
@@ -39,8 +40,8 @@ inline QStringList identityOf(const usbsim::UsbIdentity &identity)
             identity.serialNumber, identity.manufacturer, identity.product};
 }
 
-// Reads through the event loop: the adapter shares that loop, so a blocking waitForReadyRead
-// would starve it.
+// Reads through the event loop: an adapter in this process shares that loop, so a blocking
+// waitForReadyRead would starve it.
 struct Terminal
 {
     Terminal()
@@ -71,6 +72,25 @@ struct Terminal
     QByteArray data; // everything read since the first open
     bool hungUp = false;
     QSerialPort port;
+};
+
+// `usbsim adapter ARGUMENTS...` in its own process; ended with SIGTERM, as the sandbox ends it.
+struct AdapterProcess
+{
+    bool start(const QStringList &arguments) // true once it says it is plugged
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(qEnvironmentVariable("USBSIM_BINARY"), QStringList("adapter") + arguments);
+        return process.waitForReadyRead(60000) && process.readLine().startsWith("plugged /dev/");
+    }
+
+    ~AdapterProcess()
+    {
+        process.terminate();
+        process.waitForFinished();
+    }
+
+    QProcess process;
 };
 
 } // namespace usbsimtest

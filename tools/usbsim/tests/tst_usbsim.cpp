@@ -1,10 +1,11 @@
-#include "portsupport.h"
+#include "usbsimtest.h"
 
-#include <isolatedhome.h>
 #include <usbsim/adapter.h>
+#include <usbsim/pattern.h>
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace usbsim;
@@ -12,10 +13,21 @@ using namespace usbsimtest;
 
 Q_DECLARE_METATYPE(usbsim::UsbIdentity)
 
-KORVIX_ISOLATE_HOME
+namespace {
 
-// The library side of an adapter, as QSerialPortInfo and QSerialPort see it.
-class AdapterTest : public QObject
+QByteArray everyByteValue()
+{
+    QByteArray bytes;
+    for (int value = 0; value < 256; ++value)
+        bytes.append(char(value));
+    return bytes;
+}
+
+} // namespace
+
+// Adapters as QSerialPortInfo and QSerialPort see them, made by the library in this process
+// and by `usbsim adapter` in another.
+class UsbsimTest : public QObject
 {
     Q_OBJECT
 
@@ -23,22 +35,27 @@ private slots:
     void initTestCase();
     void listsThePluggedIdentity_data();
     void listsThePluggedIdentity();
-    void listsEveryAdapterEvenWithTheSameSerialNumber();
     void unplugHangsUpAndReplugKeepsTheIdentity();
     void busyRefusesOpen();
     void bytesPassBothWaysUnchanged_data();
     void bytesPassBothWaysUnchanged();
+    void adapterCommandTalksAndUnplugsOnTerminate_data();
+    void adapterCommandTalksAndUnplugsOnTerminate();
+
+private:
+    QTemporaryDir scratch;
 };
 
-void AdapterTest::initTestCase()
+void UsbsimTest::initTestCase()
 {
     QVERIFY(usbsim::insideSandbox());
     // The host's own ports (its ttyS0) must stay outside.
     QCOMPARE(portNames(), QStringList());
     QVERIFY(!QFileInfo::exists(QStringLiteral("/dev/ttyS0")));
+    QVERIFY(scratch.isValid());
 }
 
-void AdapterTest::listsThePluggedIdentity_data()
+void UsbsimTest::listsThePluggedIdentity_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<UsbIdentity>("identity");
@@ -52,30 +69,28 @@ void AdapterTest::listsThePluggedIdentity_data()
     QTest::newRow("extreme ids") << "ttyACM127" << UsbIdentity{0xffff, 0x0001, "x", "", ""};
 }
 
-void AdapterTest::listsThePluggedIdentity()
+// Each identity twice, as two identical cables: one from the library, a busy one from
+// `usbsim adapter` with the identity as options.
+void UsbsimTest::listsThePluggedIdentity()
 {
     QFETCH(QString, name);
     QFETCH(UsbIdentity, identity);
     Adapter adapter(identity);
     QVERIFY2(adapter.plug(name), qPrintable(adapter.errorString()));
-    QCOMPARE(portNames(), QStringList(name));
+    AdapterProcess twin;
+    QVERIFY(
+        twin.start({"ttyUSB9", "--busy", "--vid", QString::number(identity.vendorId, 16), "--pid",
+                    QString::number(identity.productId, 16), "--serial", identity.serialNumber,
+                    "--manufacturer", identity.manufacturer, "--product", identity.product}));
+    QCOMPARE(portNames(), QStringList({name, "ttyUSB9"}));
     QCOMPARE(identityOf(name), identityOf(identity));
+    QCOMPARE(identityOf(QStringLiteral("ttyUSB9")), identityOf(identity));
     QCOMPARE(QSerialPortInfo(name).systemLocation(), "/dev/" + name);
+    QVERIFY(!QSerialPortInfo(name).isBusy());
+    QVERIFY(QSerialPortInfo(QStringLiteral("ttyUSB9")).isBusy());
 }
 
-void AdapterTest::listsEveryAdapterEvenWithTheSameSerialNumber()
-{
-    const UsbIdentity twin{0x0403, 0x6001, "SAME0001", "FTDI", "FT232R USB UART"};
-    Adapter left(twin), right(twin), other;
-    QVERIFY(left.plug(QStringLiteral("ttyUSB2")));
-    QVERIFY2(right.plug(QStringLiteral("ttyUSB3")), qPrintable(right.errorString()));
-    QVERIFY(other.plug(QStringLiteral("ttyACM1")));
-    QCOMPARE(portNames(), QStringList({"ttyACM1", "ttyUSB2", "ttyUSB3"}));
-    QCOMPARE(identityOf(QStringLiteral("ttyUSB2")), identityOf(twin));
-    QCOMPARE(identityOf(QStringLiteral("ttyUSB3")), identityOf(twin));
-}
-
-void AdapterTest::unplugHangsUpAndReplugKeepsTheIdentity()
+void UsbsimTest::unplugHangsUpAndReplugKeepsTheIdentity()
 {
     const UsbIdentity identity{0x1a86, 0x7523, "CH1", "QinHeng", "USB Serial"};
     Adapter adapter(identity);
@@ -96,7 +111,7 @@ void AdapterTest::unplugHangsUpAndReplugKeepsTheIdentity()
     QCOMPARE(identityOf(QStringLiteral("ttyUSB4")), identityOf(identity));
 }
 
-void AdapterTest::busyRefusesOpen()
+void UsbsimTest::busyRefusesOpen()
 {
     Adapter adapter;
     QVERIFY(adapter.plug(QStringLiteral("ttyUSB0")));
@@ -110,13 +125,10 @@ void AdapterTest::busyRefusesOpen()
     QVERIFY2(terminal.open(QStringLiteral("ttyUSB0")), qPrintable(terminal.port.errorString()));
 }
 
-void AdapterTest::bytesPassBothWaysUnchanged_data()
+void UsbsimTest::bytesPassBothWaysUnchanged_data()
 {
     QTest::addColumn<QByteArray>("toTerminal");
     QTest::addColumn<QByteArray>("toDevice");
-    QByteArray everyValue;
-    for (int value = 0; value < 256; ++value)
-        everyValue.append(char(value));
     // Random, so that dropped, repeated or reordered blocks cannot match by chance; far more
     // than a pseudo-terminal buffers, so the writers are held back along the way.
     const auto random = [](int size, quint32 seed) {
@@ -124,11 +136,11 @@ void AdapterTest::bytesPassBothWaysUnchanged_data()
         QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
         return bytes;
     };
-    QTest::newRow("every byte value") << everyValue << everyValue;
+    QTest::newRow("every byte value") << everyByteValue() << everyByteValue();
     QTest::newRow("10 MB and 1 MB") << random(10 * 1024 * 1024, 7) << random(1024 * 1024, 11);
 }
 
-void AdapterTest::bytesPassBothWaysUnchanged()
+void UsbsimTest::bytesPassBothWaysUnchanged()
 {
     QFETCH(QByteArray, toTerminal);
     QFETCH(QByteArray, toDevice);
@@ -145,5 +157,45 @@ void AdapterTest::bytesPassBothWaysUnchanged()
     QVERIFY(adapter.received() == toDevice);
 }
 
-QTEST_GUILESS_MAIN(AdapterTest)
-#include "tst_adapter.moc"
+void UsbsimTest::adapterCommandTalksAndUnplugsOnTerminate_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("toDevice");
+    QTest::addColumn<QByteArray>("expected"); // somewhere in what the terminal reads
+    QFile file(scratch.filePath(QStringLiteral("bytes")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(everyByteValue()) == 256);
+    // More than a pseudo-terminal buffers, so the adapter waits for the terminal to read.
+    QTest::newRow("generate") << QStringList{"--generate", "300000"} << QByteArray()
+                              << pattern(0, 300000);
+    QTest::newRow("send file") << QStringList{"--send-file", file.fileName()} << QByteArray()
+                               << everyByteValue();
+    QTest::newRow("echo") << QStringList{"--personality", "echo"} << QByteArray("ping\r\n")
+                          << QByteArray("ping\r\n");
+    // Its banner and readings may come before or after the answer.
+    QTest::newRow("demo") << QStringList{"--personality", "demo"} << QByteArray("AT\r\n")
+                          << QByteArray("OK\r\n");
+}
+
+void UsbsimTest::adapterCommandTalksAndUnplugsOnTerminate()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, toDevice);
+    QFETCH(QByteArray, expected);
+    AdapterProcess adapter;
+    QVERIFY(adapter.start(QStringList("ttyUSB0") + options));
+    QCOMPARE(identityOf(QStringLiteral("ttyUSB0")), identityOf(UsbIdentity()));
+    Terminal terminal;
+    QVERIFY(terminal.open(QStringLiteral("ttyUSB0")));
+    terminal.port.write(toDevice);
+    QTRY_VERIFY_WITH_TIMEOUT(terminal.data.contains(expected), 60000);
+
+    adapter.process.terminate();
+    QTRY_VERIFY(terminal.hungUp);
+    QTRY_COMPARE(adapter.process.state(), QProcess::NotRunning);
+    QCOMPARE(adapter.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(adapter.process.exitCode(), 0);
+    QCOMPARE(portNames(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(UsbsimTest)
+#include "tst_usbsim.moc"
