@@ -7,7 +7,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
 
@@ -33,7 +32,7 @@ const char OverallUsage[] =
 const char AdapterUsage[] =
     "Usage: usbsim adapter NAME [--vid HEX] [--pid HEX] [--serial SN] [--manufacturer TEXT]\n"
     "           [--product TEXT] [--personality none|echo|demo] [--busy]\n"
-    "           [--generate N | --send-file FILE]\n"
+    "           [--generate N]\n"
     "\n"
     "Plugs a simulated USB serial adapter in as /dev/NAME (ttyUSB0, ttyACM3, ...), prints\n"
     "\"plugged /dev/NAME\" and holds it until SIGTERM, SIGINT or SIGHUP unplug it. Runs only\n"
@@ -44,7 +43,6 @@ const char AdapterUsage[] =
     "                  a banner on open, a reading every second, answers to AT commands)\n"
     "  --busy          holds the port's lock file: isBusy() is true, QSerialPort::open fails\n"
     "  --generate N    sends N bytes of usbsim::pattern(0, N), as fast as the terminal reads\n"
-    "  --send-file F   sends the bytes of file F, as fast as the terminal reads\n"
     "\n"
     "Exit status: 0 after a signal, 1 when the adapter cannot be plugged, 2 on a bad command\n"
     "line.\n";
@@ -82,22 +80,6 @@ bool hexOption(const QCommandLineParser &parser, const QString &name, quint16 *v
     return ok;
 }
 
-// What the adapter sends once plugged; false when the options are no good.
-bool payload(const QCommandLineParser &parser, QByteArray *bytes, qint64 *generated)
-{
-    if (parser.isSet(QStringLiteral("generate")) && parser.isSet(QStringLiteral("send-file")))
-        return false;
-    bool ok = true;
-    if (parser.isSet(QStringLiteral("generate")))
-        *generated = parser.value(QStringLiteral("generate")).toLongLong(&ok);
-    if (parser.isSet(QStringLiteral("send-file"))) {
-        QFile file(parser.value(QStringLiteral("send-file")));
-        ok = file.open(QIODevice::ReadOnly);
-        *bytes = ok ? file.readAll() : QByteArray();
-    }
-    return ok && *generated >= 0;
-}
-
 int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
 {
     QCommandLineParser parser;
@@ -111,7 +93,6 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
                        {QStringLiteral("personality"), QString(), QStringLiteral("NAME"), none},
                        {QStringLiteral("busy"), QString()},
                        {QStringLiteral("generate"), QString(), QStringLiteral("N")},
-                       {QStringLiteral("send-file"), QString(), QStringLiteral("FILE")},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()}});
     const QString seeHelp = QStringLiteral(" (see usbsim adapter --help)");
     if (!parser.parse(arguments))
@@ -126,17 +107,16 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
         identity.manufacturer = parser.value(QStringLiteral("manufacturer"));
     if (parser.isSet(QStringLiteral("product")))
         identity.product = parser.value(QStringLiteral("product"));
-    QByteArray bytes;
-    qint64 generated = 0;
+    bool generateOk = true;
+    const qint64 generate = parser.value(QStringLiteral("generate")).toLongLong(&generateOk);
     QString problem;
     if (parser.positionalArguments().size() != 1)
         problem = QStringLiteral("expected one port NAME, such as ttyUSB0");
     else if (!hexOption(parser, QStringLiteral("vid"), &identity.vendorId) ||
              !hexOption(parser, QStringLiteral("pid"), &identity.productId))
         problem = QStringLiteral("--vid and --pid take up to 4 hex digits, such as 0403");
-    else if (!payload(parser, &bytes, &generated))
-        problem = QStringLiteral("expected --generate with a count of bytes or --send-file with "
-                                 "a readable file, not both");
+    else if (parser.isSet(QStringLiteral("generate")) && (!generateOk || generate < 0))
+        problem = QStringLiteral("--generate takes a count of bytes");
     if (!problem.isEmpty())
         return fail(problem + seeHelp, Usage);
 
@@ -149,8 +129,7 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
     const QString name = parser.positionalArguments().constFirst();
     if (!adapter.plug(name) || (parser.isSet(QStringLiteral("busy")) && !adapter.setBusy(true)))
         return fail(QStringLiteral("%1: %2").arg(name, adapter.errorString()));
-    adapter.send(bytes);
-    adapter.sendStream(generated);
+    adapter.sendStream(generate);
 
     const int stopFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
     if (stopFd < 0)

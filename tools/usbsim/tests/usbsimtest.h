@@ -7,8 +7,6 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
-#include <algorithm>
-
 #include <poll.h>
 
 // The terminal's side of the simulated adapters, and the `usbsim adapter` command.
@@ -19,7 +17,7 @@ inline QStringList portNames()
     QStringList names;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
-    std::sort(names.begin(), names.end());
+    names.sort();
     return names;
 }
 
