@@ -217,7 +217,7 @@ int main(int argc, char **argv)
     report("device -> terminal, QSerialPort in the adapter's event loop", total,
            deviceToQSerialPort(total));
     report("device -> terminal, blocking read() loop in a thread", total, deviceToReadLoop(total));
-    report("device -> terminal, `usbsim adapter` process to QSerialPort", total,
+    report("device -> terminal, usbsim adapter process to QSerialPort", total,
            adapterProcessToQSerialPort(total));
     report("terminal -> device, QSerialPort in the adapter's event loop", total,
            qSerialPortToDevice(total));
