@@ -1,6 +1,6 @@
 // Throughput of the simulated adapters, each direction, against readers and writers that keep
 // up: a QSerialPort in the same event loop as the adapter, a plain blocking loop in another
-// thread, and (device side in another process) a `usbsim plug` daemon, found through
+// thread, and (device side in another process) an `usbsim adapter` process, found through
 // USBSIM_BINARY. Run inside the sandbox:
 //   USBSIM_BINARY=.../usbsim usbsim sandbox -- usbsim_throughput [MEBIBYTES]
 // or through bench/usbsim-throughput/run.sh or the bench_usbsim_throughput build target.
@@ -172,29 +172,24 @@ double writeLoopToDevice(qint64 total)
     return seconds;
 }
 
-int usbsimCommand(const QStringList &arguments)
+// The device side in another process, as the demo and scripts use it.
+double adapterProcessToQSerialPort(qint64 total)
 {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(qEnvironmentVariable("USBSIM_BINARY"), arguments);
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
-               ? process.exitCode()
-               : -1;
-}
-
-double daemonToQSerialPort(qint64 total)
-{
-    if (qEnvironmentVariableIsEmpty("USBSIM_BINARY") ||
-        usbsimCommand({"plug", "ttyUSB1", "--id", "bench"}) != 0)
+    if (qEnvironmentVariableIsEmpty("USBSIM_BINARY"))
+        return -1;
+    QProcess adapter;
+    adapter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    adapter.start(qEnvironmentVariable("USBSIM_BINARY"),
+                  {"adapter", "ttyUSB1", "--generate", QString::number(total)});
+    if (!adapter.waitForReadyRead(10000)) // "plugged /dev/ttyUSB1"
         return -1;
     QSerialPort port(QStringLiteral("ttyUSB1"));
     port.open(QIODevice::ReadWrite);
     Meter meter(total);
     countReads(&port, &meter);
-    usbsimCommand({"send", "bench", "--generate", QString::number(total)});
     const double seconds = meter.seconds();
-    usbsimCommand({"remove", "bench"});
+    adapter.terminate();
+    adapter.waitForFinished();
     return seconds;
 }
 
@@ -222,7 +217,8 @@ int main(int argc, char **argv)
     report("device -> terminal, QSerialPort in the adapter's event loop", total,
            deviceToQSerialPort(total));
     report("device -> terminal, blocking read() loop in a thread", total, deviceToReadLoop(total));
-    report("device -> terminal, usbsim daemon to QSerialPort", total, daemonToQSerialPort(total));
+    report("device -> terminal, usbsim adapter process to QSerialPort", total,
+           adapterProcessToQSerialPort(total));
     report("terminal -> device, QSerialPort in the adapter's event loop", total,
            qSerialPortToDevice(total));
     report("terminal -> device, blocking write() loop in a thread", total,

@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "../lib/paths.h"
+#include "paths.h"
 
 #include <cerrno>
 #include <climits>
@@ -149,9 +149,7 @@ void buildSandbox()
     mountOrFail(nullptr, "/", nullptr, MS_REC | MS_PRIVATE);
     mountOrFail("tmpfs", "/run", "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755");
     makeDirOrFail(paths::StateDir, 0755);
-    makeDirOrFail(paths::AdaptersDir, 0755);
     makeDirOrFail(paths::PortsDir, 0755);
-    makeDirOrFail(paths::LogsDir, 0755);
     privateLockDir(lockDir);
     buildDev(std::string(paths::StateDir) + "/.dev");
     mountOrFail("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC);
@@ -242,7 +240,6 @@ bool reapAll(long long deadlineMs)
     }
 }
 
-// Whatever the command left running gets SIGTERM, then SIGKILL after a grace period.
 // Passes the forwarded signals on to `target` and waits for it to end, reaping every other
 // child on the way (as the namespace's first process, orphans become ours). Returns its status.
 int forwardSignalsUntilEnd(pid_t target)
@@ -265,6 +262,7 @@ int forwardSignalsUntilEnd(pid_t target)
     }
 }
 
+// Whatever the command left running gets SIGTERM, then SIGKILL after a grace period.
 void endTheRest()
 {
     ::kill(-1, SIGTERM);
@@ -290,11 +288,6 @@ void endTheRest()
     const int commandStatus = forwardSignalsUntilEnd(child);
     endTheRest();
     _exit(exitStatusOf(commandStatus));
-}
-
-int superviseInit(pid_t init)
-{
-    return exitStatusOf(forwardSignalsUntilEnd(init));
 }
 
 void printUsage(FILE *out)
@@ -357,7 +350,7 @@ int runSandbox(int argc, char **argv)
         runInit(command.data(), alive[0]);
     }
     ::close(alive[0]);
-    const int status = superviseInit(init);
+    const int status = exitStatusOf(forwardSignalsUntilEnd(init));
     // Straight out: after unshare(CLONE_NEWPID) every new task of this process belongs to the
     // namespace, whose init is gone now, so nothing may fork any more, LeakSanitizer's
     // exit-time check included.

@@ -37,15 +37,6 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool makeDir(const QString &path, QString *error)
-{
-    if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0)
-        return true;
-    if (error)
-        *error = QStringLiteral("cannot create %1: %2").arg(path, errnoText());
-    return false;
-}
-
 bool makeSymlink(const QString &target, const QString &link, QString *error)
 {
     if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) == 0)

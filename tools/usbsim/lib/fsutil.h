@@ -9,7 +9,6 @@ namespace usbsim::fs {
 
 bool writeFile(const QString &path, const QByteArray &content, QString *error);
 QByteArray readFile(const QString &path);
-bool makeDir(const QString &path, QString *error);
 bool makeSymlink(const QString &target, const QString &link, QString *error);
 // Removes a tree without following links or crossing into another mount.
 void removeTree(const QString &path);

@@ -6,9 +6,7 @@ namespace usbsim::paths {
 
 constexpr char StateDir[] = "/run/usbsim";
 constexpr char SandboxMarker[] = "/run/usbsim/sandbox";
-constexpr char AdaptersDir[] = "/run/usbsim/adapters"; // one directory per `usbsim plug` daemon
-constexpr char PortsDir[] = "/run/usbsim/ports";       // one claim file per plugged port name
-constexpr char LogsDir[] = "/run/usbsim/logs";         // the daemons' standard error
+constexpr char PortsDir[] = "/run/usbsim/ports"; // one claim file per plugged port name
 constexpr char ClassTtyDir[] = "/sys/class/tty";
 constexpr char VirtualDevicesDir[] = "/sys/devices/virtual";
 constexpr char UsbBusDir[] = "/sys/devices/virtual/usbsim/usb1";

@@ -2,15 +2,14 @@
 
 #include <usbsim/adapter.h>
 
+#include <QProcess>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStringList>
 
-#include <algorithm>
-
 #include <poll.h>
 
-// Terminal-side helpers for the usbsim tests.
+// The terminal's side of the simulated adapters, and the `usbsim adapter` command.
 namespace usbsimtest {
 
 inline QStringList portNames()
@@ -18,7 +17,7 @@ inline QStringList portNames()
     QStringList names;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
-    std::sort(names.begin(), names.end());
+    names.sort();
     return names;
 }
 
@@ -39,8 +38,8 @@ inline QStringList identityOf(const usbsim::UsbIdentity &identity)
             identity.serialNumber, identity.manufacturer, identity.product};
 }
 
-// Reads through the event loop: the adapter shares that loop, so a blocking waitForReadyRead
-// would starve it.
+// Reads through the event loop: an adapter in this process shares that loop, so a blocking
+// waitForReadyRead would starve it.
 struct Terminal
 {
     Terminal()
@@ -71,6 +70,25 @@ struct Terminal
     QByteArray data; // everything read since the first open
     bool hungUp = false;
     QSerialPort port;
+};
+
+// `usbsim adapter ARGUMENTS...` in its own process; ended with SIGTERM, as the sandbox ends it.
+struct AdapterProcess
+{
+    bool start(const QStringList &arguments) // true once it says it is plugged
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(qEnvironmentVariable("USBSIM_BINARY"), QStringList("adapter") + arguments);
+        return process.waitForReadyRead(60000) && process.readLine().startsWith("plugged /dev/");
+    }
+
+    ~AdapterProcess()
+    {
+        process.terminate();
+        process.waitForFinished();
+    }
+
+    QProcess process;
 };
 
 } // namespace usbsimtest
