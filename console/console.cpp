@@ -48,7 +48,10 @@ QByteArray printableText(const QByteArray &bytes)
 }
 
 // The markup in the data reaches the rich-text parser as it is; each end-of-line marker but the
-// chunk's last byte becomes a line break inside the paragraph.
+// chunk's last byte becomes a line break inside the paragraph. A deliberate choice: rendered as it
+// stands, the parser folds the marker into a space, and a device's lines that arrive within one
+// tick would show joined on one line. The last byte keeps its paragraph of its own, so a chunk
+// still makes as many paragraphs as before.
 QString withLineBreakTags(const QByteArray &text)
 {
     QString html;
@@ -64,29 +67,36 @@ QString withLineBreakTags(const QByteArray &text)
 
 // What the rich-text parser makes of markup-free text in a paragraph, built without it: a line
 // break for each end-of-line marker but the last byte, and white space collapsed as HTML
-// collapses it (a run shows as one space, none at the start of a line).
-QString shownText(const QByteArray &text)
+// collapses it (a run shows as one space, none at the start of a line). Only the last `keep`
+// characters are built: whether a byte shows depends on nothing but the byte before it, so the
+// walk can begin late in a long chunk.
+QString shownText(const QByteArray &text, int keep)
 {
-    QString shown(text.size(), Qt::Uninitialized);
-    QChar *out = shown.data();
-    bool atLineStartOrSpace = true;
     const int last = text.size() - 1;
-    for (int i = 0; i <= last; ++i) {
-        const char c = text.at(i);
-        if (c == '\r' && i != last) {
-            *out++ = QChar::LineSeparator;
-            atLineStartOrSpace = true;
-        } else if (c == ' ' || c == '\r') {
-            if (!atLineStartOrSpace)
-                *out++ = QLatin1Char(' ');
-            atLineStartOrSpace = true;
-        } else {
-            *out++ = QLatin1Char(c);
-            atLineStartOrSpace = false;
+    const auto isBlank = [&](int i) { return i < 0 || text.at(i) == ' ' || text.at(i) == '\r'; };
+    QString shown;
+    for (int from = qMax(0, text.size() - 2 * keep);; from = qMax(0, from - 2 * keep)) {
+        shown.resize(text.size() - from);
+        QChar *out = shown.data();
+        bool dropSpace = isBlank(from - 1);
+        for (int i = from; i <= last; ++i) {
+            const char c = text.at(i);
+            if (c == '\r' && i != last) {
+                *out++ = QChar::LineSeparator;
+                dropSpace = true;
+            } else if (c == ' ' || c == '\r') {
+                if (!dropSpace)
+                    *out++ = QLatin1Char(' ');
+                dropSpace = true;
+            } else {
+                *out++ = QLatin1Char(c);
+                dropSpace = false;
+            }
         }
+        shown.truncate(int(out - shown.constData()));
+        if (shown.size() >= keep || from == 0)
+            return shown.right(keep);
     }
-    shown.truncate(int(out - shown.constData()));
-    return shown;
 }
 
 bool holdsMarkup(const QByteArray &text)
@@ -129,7 +139,7 @@ void Console::putData(const QByteArray &data)
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
         const QByteArray notation = hexNotation(data.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
-            appendReceived(shownText(notation), false);
+            appendReceived(shownText(notation, maximumCharacters), false);
     } else {
         const QByteArray text = printableText(data);
         if (!text.isEmpty()) {
@@ -140,7 +150,7 @@ void Console::putData(const QByteArray &data)
                 appendReceivedHtml(receivedSpan + withLineBreakTags(text) + spanEnd,
                                    lineFeedParagraph);
             else
-                appendReceived(shownText(text), lineFeedParagraph);
+                appendReceived(shownText(text, maximumCharacters), lineFeedParagraph);
         }
     }
     scrollToBottom();
@@ -153,7 +163,7 @@ void Console::appendReceived(const QString &shown, bool lineFeedParagraph)
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     const QTextCharFormat received = receivedFormat();
-    appendParagraph(&cursor, shown.right(maximumCharacters), &received);
+    appendParagraph(&cursor, shown, &received);
     if (lineFeedParagraph)
         appendParagraph(&cursor, QStringLiteral("\n"), nullptr);
     keepNewestCharacters(&cursor);
@@ -169,7 +179,8 @@ void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
     QTextDocument *text = document();
     const int limit = text->maximumBlockCount();
     text->setMaximumBlockCount(0);
-    cursor->movePosition(QTextCursor::End);
+    // Not movePosition(): that lays out the paragraph it leaves, which nobody may see again.
+    cursor->setPosition(text->characterCount() - 1);
     const QTextCursor pane = textCursor();
     if (text->isEmpty())
         cursor->setCharFormat(pane.charFormat());
@@ -190,17 +201,20 @@ void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
     text->setMaximumBlockCount(limit);
 }
 
+// One edit, so that the pane lays out what changed once rather than after every step.
 void Console::appendReceivedHtml(const QString &html, bool lineFeedParagraph)
 {
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
     appendHtml(html);
     if (lineFeedParagraph)
         appendPlainText(QStringLiteral("\n"));
-    QTextCursor cursor(document());
     keepNewestCharacters(&cursor);
+    cursor.endEditBlock();
 }
 
 // Drops the oldest characters beyond the budget; the paragraph cut at the top keeps its own
-// formats.
+// formats. Formats are set only where they changed: each setting lays the paragraph out anew.
 void Console::keepNewestCharacters(QTextCursor *cursor)
 {
     QTextDocument *text = document();
@@ -213,8 +227,10 @@ void Console::keepNewestCharacters(QTextCursor *cursor)
     cursor->setPosition(0);
     cursor->setPosition(excess, QTextCursor::KeepAnchor);
     cursor->removeSelectedText();
-    cursor->setBlockFormat(blockFormat);
-    cursor->setBlockCharFormat(blockCharFormat);
+    if (cursor->blockFormat() != blockFormat)
+        cursor->setBlockFormat(blockFormat);
+    if (cursor->blockCharFormat() != blockCharFormat)
+        cursor->setBlockCharFormat(blockCharFormat);
 }
 
 void Console::setLocalEchoEnabled(bool set)

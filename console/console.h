@@ -24,7 +24,7 @@ public:
     // Besides the 100 paragraphs, the document keeps only the newest this many characters: a
     // fast device makes paragraphs of megabytes, and laying out what no screen shows would
     // hold up the display and, on a real UART, the reading of the port.
-    static constexpr int maximumCharacters = 100000;
+    static constexpr int maximumCharacters = 16384;
 
     void putData(const QByteArray &data);
     void setLocalEchoEnabled(bool set);

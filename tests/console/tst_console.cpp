@@ -71,10 +71,14 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
         const QTextBlockFormat blockFormat = survivor.blockFormat();
         const QTextCharFormat blockCharFormat = survivor.charFormat();
         QTextCursor cursor(document);
+        cursor.beginEditBlock(); // spares laying out what the cursor passes
         cursor.setPosition(excess, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
-        cursor.setBlockFormat(blockFormat);
-        cursor.setBlockCharFormat(blockCharFormat);
+        if (cursor.blockFormat() != blockFormat)
+            cursor.setBlockFormat(blockFormat);
+        if (cursor.blockCharFormat() != blockCharFormat)
+            cursor.setBlockCharFormat(blockCharFormat);
+        cursor.endEditBlock();
     }
 }
 
@@ -263,7 +267,7 @@ void tst_Console::looksAsRenderedByTheParser_data()
         << "tththt";
     QByteArrayList chunks;
     QString modes;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 200; ++i) {
         chunks << randomBytes(&random, random.bounded(40) ? random.bounded(300) : 20000);
         modes += random.bounded(10) ? 't' : 'h';
     }
