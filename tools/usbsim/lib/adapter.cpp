@@ -192,6 +192,16 @@ qint64 Adapter::bytesPendingToSend() const
     return queue->pending();
 }
 
+void Adapter::setUartBuffer(qint64 bytes)
+{
+    queue->setUartBuffer(bytes);
+}
+
+qint64 Adapter::bytesLost() const
+{
+    return queue->lost();
+}
+
 bool Adapter::setBusy(bool busy)
 {
     if (!busy) {
@@ -233,9 +243,12 @@ void Adapter::writeToTerminal()
 {
     if (!plugged)
         return;
+    const bool hadWork = !queue->isEmpty();
     qint64 written = 0;
     while (!queue->isEmpty() && written < MaxBytesPerTurn) {
         const SendQueue::Due due = queue->due(monotonicNs(), WriteSize);
+        if (due.size == 0 && queue->isEmpty())
+            break;
         if (due.size == 0) {
             writeNotifier->setEnabled(false);
             paceTimer->start(int(qMax<qint64>(1, (due.waitNs + 999999) / 1000000)));
@@ -258,7 +271,7 @@ void Adapter::writeToTerminal()
         written += count;
     }
     writeNotifier->setEnabled(!queue->isEmpty());
-    if (queue->isEmpty() && written > 0)
+    if (queue->isEmpty() && hadWork)
         emit allSent();
 }
 

@@ -65,9 +65,17 @@ qint64 SendQueue::allowedByPacing(Item &item, qint64 nowNs, qint64 *waitNs)
         item.lastNs = nowNs;
         item.credit = double(sliceOf(item.rate));
     }
-    item.credit = qMin(burstOf(item.rate),
-                       item.credit + double(item.rate) * double(nowNs - item.lastNs) / NsPerSecond);
+    item.credit += double(item.rate) * double(nowNs - item.lastNs) / NsPerSecond;
     item.lastNs = nowNs;
+    if (uartBuffer == 0) {
+        item.credit = qMin(burstOf(item.rate), item.credit);
+    } else if (item.credit > double(uartBuffer)) {
+        // Which bytes a full buffer loses does not matter to anyone counting them: the oldest
+        // go here, where a UART would lose the newest.
+        skip(item, qMin(remaining, qint64(item.credit) - uartBuffer));
+        item.credit = double(uartBuffer);
+        return qMin(item.length - item.done, uartBuffer);
+    }
     const qint64 wanted = qMin(remaining, sliceOf(item.rate));
     if (item.credit < double(wanted)) {
         *waitNs = qMax<qint64>(
@@ -84,6 +92,14 @@ void SendQueue::generateMore(Item &item)
     item.offset = 0;
 }
 
+void SendQueue::skip(Item &item, qint64 count)
+{
+    item.offset += count;
+    item.done += count;
+    pendingBytes -= count;
+    lostBytes += count;
+}
+
 SendQueue::Due SendQueue::due(qint64 nowNs, qint64 maxBytes)
 {
     Due result;
@@ -91,6 +107,10 @@ SendQueue::Due SendQueue::due(qint64 nowNs, qint64 maxBytes)
         return result;
     Item &item = items.front();
     const qint64 allowed = qMin(maxBytes, allowedByPacing(item, nowNs, &result.waitNs));
+    if (item.done >= item.length) { // lost to the end
+        items.pop_front();
+        return due(nowNs, maxBytes);
+    }
     if (allowed == 0)
         return result;
     if (item.generated && item.offset >= item.bytes.size())

@@ -19,6 +19,11 @@ public:
         qint64 waitNs = 0; // when size is 0: how long until pacing lets more out
     };
 
+    // Paced bytes then pile up to `bytes` while the terminal does not read, and what comes on
+    // top is lost, as in a UART's receive buffer; 0 makes them wait instead.
+    void setUartBuffer(qint64 bytes) { uartBuffer = bytes; }
+    qint64 lost() const { return lostBytes; }
+
     void append(const QByteArray &bytes, qint64 bytesPerSecond);
     void appendStream(qint64 length, qint64 bytesPerSecond, quint32 seed);
     void clear();
@@ -46,9 +51,12 @@ private:
 
     qint64 allowedByPacing(Item &item, qint64 nowNs, qint64 *waitNs);
     void generateMore(Item &item);
+    void skip(Item &item, qint64 count);
 
     std::deque<Item> items;
     qint64 pendingBytes = 0;
+    qint64 uartBuffer = 0;
+    qint64 lostBytes = 0;
 };
 
 } // namespace usbsim

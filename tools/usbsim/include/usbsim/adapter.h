@@ -68,6 +68,11 @@ public:
     // Queues `length` bytes of pattern(offset, length, seed), generated as they go out.
     void sendStream(qint64 length, qint64 bytesPerSecond = 0, quint32 seed = 1);
     qint64 bytesPendingToSend() const;
+    // Paced bytes then behave as on a real UART with a receive buffer of `bytes`: while the
+    // terminal does not read they pile up to that many, and the rest is lost (bytesLost()),
+    // where a pseudo-terminal would make the device wait. 0, the default, waits.
+    void setUartBuffer(qint64 bytes);
+    qint64 bytesLost() const;
 
     // Every byte the terminal wrote since the adapter was made or clearReceived(), across
     // unplug and replug.
