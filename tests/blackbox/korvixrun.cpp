@@ -95,6 +95,8 @@ void KorvixRun::setEnvironment(const QString &name, const QString &value)
 bool KorvixRun::start(const QStringList &arguments)
 {
     process.setProcessEnvironment(environment);
+    if (!traceFile.isEmpty())
+        process.setStandardErrorFile(traceFile);
     process.start(qEnvironmentVariable("KORVIX_BINARY"), arguments);
     return process.waitForStarted(10000);
 }

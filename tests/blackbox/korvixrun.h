@@ -31,6 +31,9 @@ public:
     ~KorvixRun();
 
     void setEnvironment(const QString &name, const QString &value);
+    // Its traces go to `path` instead of being collected, for runs that trace more than
+    // memory should hold; traces() and waitForTrace() then see none.
+    void setTraceFile(const QString &path) { traceFile = path; }
     bool start(const QStringList &arguments);
     // Starts it with options that find a device by itself; its window once the title shows the
     // connection to `portName` at 115200 bit/s, else 0.
@@ -74,6 +77,7 @@ private:
     const XServer &x;
     QTemporaryDir homeDir;
     QProcessEnvironment environment;
+    QString traceFile;
     mutable QProcess process;
     mutable QStringList lines;
     mutable QByteArray partial;
