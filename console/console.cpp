@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 constexpr QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
@@ -32,19 +34,26 @@ QByteArray hexNotation(const QByteArray &bytes)
     return notation;
 }
 
-// A line feed becomes a carriage return (the end-of-line marker checked afterwards), every other
-// byte that is not printable ASCII becomes a dot.
-QByteArray printableText(const QByteArray &bytes)
+// A line feed becomes a carriage return (the end-of-line marker), every other byte that is not
+// printable ASCII a dot.
+char printable(char c)
 {
-    QByteArray text(bytes);
-    for (char &c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0x0a)
-            c = 0x0d;
-        else if (byte < 0x20 || byte > 0x7f)
-            c = '.';
-    }
-    return text;
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0x0a)
+        return 0x0d;
+    if (byte < 0x20 || byte > 0x7f)
+        return '.';
+    return c;
+}
+
+// The chunk as it is traced, built straight from the bytes: a fast device makes chunks of
+// megabytes, and each copy of them costs memory and time.
+QString printableLine(const QByteArray &bytes)
+{
+    QString line(bytes.size(), Qt::Uninitialized);
+    std::transform(bytes.cbegin(), bytes.cend(), line.begin(),
+                   [](char c) { return QChar(QLatin1Char(printable(c))); });
+    return line;
 }
 
 // The markup in the data reaches the rich-text parser as it is; each end-of-line marker but the
@@ -52,15 +61,16 @@ QByteArray printableText(const QByteArray &bytes)
 // stands, the parser folds the marker into a space, and a device's lines that arrive within one
 // tick would show joined on one line. The last byte keeps its paragraph of its own, so a chunk
 // still makes as many paragraphs as before.
-QString withLineBreakTags(const QByteArray &text)
+QString withLineBreakTags(const QByteArray &bytes)
 {
     QString html;
-    html.reserve(text.size() + text.count('\r') * 3);
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i) == '\r' && i != text.size() - 1)
+    html.reserve(bytes.size() + bytes.count('\n') * 3);
+    for (int i = 0; i < bytes.size(); ++i) {
+        const char c = printable(bytes.at(i));
+        if (c == '\r' && i != bytes.size() - 1)
             html += QLatin1String("<br>");
         else
-            html += QLatin1Char(text.at(i));
+            html += QLatin1Char(c);
     }
     return html;
 }
@@ -70,17 +80,19 @@ QString withLineBreakTags(const QByteArray &text)
 // collapses it (a run shows as one space, none at the start of a line). Only the last `keep`
 // characters are built: whether a byte shows depends on nothing but the byte before it, so the
 // walk can begin late in a long chunk.
-QString shownText(const QByteArray &text, int keep)
+QString shownText(const QByteArray &bytes, int keep)
 {
-    const int last = text.size() - 1;
-    const auto isBlank = [&](int i) { return i < 0 || text.at(i) == ' ' || text.at(i) == '\r'; };
+    const int last = bytes.size() - 1;
+    const auto isBlank = [&](int i) {
+        return i < 0 || printable(bytes.at(i)) == ' ' || printable(bytes.at(i)) == '\r';
+    };
     QString shown;
-    for (int from = qMax(0, text.size() - 2 * keep);; from = qMax(0, from - 2 * keep)) {
-        shown.resize(text.size() - from);
+    for (int from = qMax(0, bytes.size() - 2 * keep);; from = qMax(0, from - 2 * keep)) {
+        shown.resize(bytes.size() - from);
         QChar *out = shown.data();
         bool dropSpace = isBlank(from - 1);
         for (int i = from; i <= last; ++i) {
-            const char c = text.at(i);
+            const char c = printable(bytes.at(i));
             if (c == '\r' && i != last) {
                 *out++ = QChar::LineSeparator;
                 dropSpace = true;
@@ -99,9 +111,10 @@ QString shownText(const QByteArray &text, int keep)
     }
 }
 
-bool holdsMarkup(const QByteArray &text)
+// Markup survives the conversion to printable text unchanged.
+bool holdsMarkup(const QByteArray &bytes)
 {
-    return text.contains('<') || text.contains('&');
+    return bytes.contains('<') || bytes.contains('&');
 }
 
 QTextCharFormat receivedFormat()
@@ -140,18 +153,18 @@ void Console::putData(const QByteArray &data)
         const QByteArray notation = hexNotation(data.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
             appendReceived(shownText(notation, maximumCharacters), false);
-    } else {
-        const QByteArray text = printableText(data);
-        if (!text.isEmpty()) {
-            qDebug().noquote() << QLatin1String(text);
-            const bool lineFeedParagraph = text.endsWith('\r');
-            // Markup in the data is rendered as markup, so only the parser can build such chunks.
-            if (holdsMarkup(text))
-                appendReceivedHtml(receivedSpan + withLineBreakTags(text) + spanEnd,
-                                   lineFeedParagraph);
-            else
-                appendReceived(shownText(text, maximumCharacters), lineFeedParagraph);
-        }
+    } else if (!data.isEmpty()) {
+        // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
+        // megabytes, and the debug stream's own buffer would hold another copy and double the
+        // time the trace takes.
+        qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"),
+                          printableLine(data));
+        const bool lineFeedParagraph = data.endsWith('\n');
+        // Markup in the data is rendered as markup, so only the parser can build such chunks.
+        if (holdsMarkup(data))
+            appendReceivedHtml(receivedSpan + withLineBreakTags(data) + spanEnd, lineFeedParagraph);
+        else
+            appendReceived(shownText(data, maximumCharacters), lineFeedParagraph);
     }
     scrollToBottom();
 }
