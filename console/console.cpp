@@ -103,8 +103,8 @@ QTextCharFormat receivedFormat()
 
 } // namespace
 
-Console::Console(QWidget *parent, QStringList *functionKeys)
-    : QPlainTextEdit(parent), localEchoEnabled(false), functionKeys(functionKeys), hexMode(false)
+Console::Console(QWidget *parent, QStringList *keys)
+    : QPlainTextEdit(parent), localEchoEnabled(false), functionKeys(keys), hexMode(false)
 {
     document()->setMaximumBlockCount(100);
     // A terminal breaks lines at the pane's edge; breaking at word boundaries costs time that
@@ -123,15 +123,15 @@ Console::Console(QWidget *parent, QStringList *functionKeys)
 
 Console::~Console() = default;
 
-void Console::putData(const QByteArray &data)
+void Console::putData(const QByteArray &bytes)
 {
     if (hexMode) {
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
-        const QByteArray notation = hexNotation(data.right(maximumCharacters / 5 + 1));
+        const QByteArray notation = hexNotation(bytes.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
             appendReceived(shownText(notation), false);
     } else {
-        const QByteArray text = printableText(data);
+        const QByteArray text = printableText(bytes);
         if (!text.isEmpty()) {
             qDebug().noquote() << QLatin1String(text);
             const bool lineFeedParagraph = text.endsWith('\r');

@@ -17,8 +17,8 @@ signals:
     void getData(const QByteArray &data);
 
 public:
-    // `functionKeys` is the live list of the function-key strings; it must outlive the console.
-    Console(QWidget *parent, QStringList *functionKeys);
+    // `keys` is the live list of the function-key strings; it must outlive the console.
+    Console(QWidget *parent, QStringList *keys);
     ~Console() override;
 
     // Besides the 100 paragraphs, the document keeps only the newest this many characters: a
@@ -26,7 +26,7 @@ public:
     // hold up the display and, on a real UART, the reading of the port.
     static constexpr int maximumCharacters = 100000;
 
-    void putData(const QByteArray &data);
+    void putData(const QByteArray &bytes);
     void setLocalEchoEnabled(bool set);
 
 protected:

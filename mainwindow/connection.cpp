@@ -98,7 +98,7 @@ void MainWindow::onDisconnect()
 void MainWindow::handleError(QSerialPort::SerialPortError error)
 {
     qDebug("##################### serial error %d", int(error));
-    qDebug().noquote() << "string: " + serial->errorString();
+    qDebug().noquote() << QStringLiteral("string: ") + serial->errorString();
 
     const bool hungUp = error == QSerialPort::ReadError && porthangup::hungUp(*serial);
     if (hungUp)

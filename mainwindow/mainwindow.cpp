@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 
-MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
-    : QMainWindow(parent), options(options)
+MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
+    : QMainWindow(parent), options(commandLine)
 {
     qDebug("constructor");
     readSettings();

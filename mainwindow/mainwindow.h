@@ -24,7 +24,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    MainWindow(QWidget *parent, const CommandLineOptions *options);
+    MainWindow(QWidget *parent, const CommandLineOptions *commandLine);
     ~MainWindow() override;
 
 protected:
@@ -42,7 +42,7 @@ private slots:
     void onTimer();
     void onToggleDTR();
     void onToggleRTS();
-    void writeData(const QByteArray &data);
+    void writeData(const QByteArray &bytes);
     void readData();
     void handleError(QSerialPort::SerialPortError error);
 
