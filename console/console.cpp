@@ -111,10 +111,7 @@ Console::Console(QWidget *parent, QStringList *keys)
     // grows with the square of a line's length, and binary data makes long words.
     setWordWrapMode(QTextOption::WrapAnywhere);
 
-    QPalette look = palette();
-    look.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::black, Qt::SolidPattern));
-    look.setBrush(QPalette::All, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
-    setPalette(look);
+    setLook(Look::WhiteOnBlack);
 
     QFont font = document()->defaultFont();
     font.setFamily(QStringLiteral("Courier New"));
@@ -220,6 +217,17 @@ void Console::keepNewestCharacters(QTextCursor *cursor)
 void Console::setLocalEchoEnabled(bool set)
 {
     localEchoEnabled = set;
+}
+
+void Console::setLook(Look look)
+{
+    const bool whiteOnBlack = look == Look::WhiteOnBlack;
+    QPalette colours = palette();
+    colours.setBrush(QPalette::All, QPalette::Base,
+                     QBrush(whiteOnBlack ? Qt::black : Qt::white, Qt::SolidPattern));
+    colours.setBrush(QPalette::All, QPalette::Text,
+                     QBrush(whiteOnBlack ? Qt::white : Qt::black, Qt::SolidPattern));
+    setPalette(colours);
 }
 
 void Console::mousePressEvent(QMouseEvent *event)

@@ -29,6 +29,10 @@ public:
     void putData(const QByteArray &bytes);
     void setLocalEchoEnabled(bool set);
 
+    enum class Look { WhiteOnBlack, BlackOnWhite };
+    // The colours of the pane's background and text.
+    void setLook(Look look);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
