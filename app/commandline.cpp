@@ -10,8 +10,8 @@ namespace {
 class Parser
 {
 public:
-    Parser(const QStringList &arguments, CommandLineOptions *options)
-        : arguments(arguments), options(options)
+    Parser(const QStringList &allArguments, CommandLineOptions *filled)
+        : arguments(allArguments), options(filled)
     {}
 
     Outcome run()

@@ -11,10 +11,12 @@
 
 namespace {
 
-constexpr QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
-constexpr QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
-constexpr QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
-constexpr QLatin1String spanEnd("</span>");
+// Not constexpr: QLatin1String takes the length with strlen(), a constant expression for GCC
+// only, and the linters read the code with clang.
+const QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
+const QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
+const QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
+const QLatin1String spanEnd("</span>");
 
 // Each byte as a space, "0x" and two lowercase digits. Built by hand rather than with
 // QString::arg because a busy line hands tens of kilobytes to every display tick.
@@ -126,18 +128,15 @@ QTextCharFormat receivedFormat()
 
 } // namespace
 
-Console::Console(QWidget *parent, QStringList *functionKeys)
-    : QPlainTextEdit(parent), localEchoEnabled(false), functionKeys(functionKeys), hexMode(false)
+Console::Console(QWidget *parent, QStringList *keys)
+    : QPlainTextEdit(parent), localEchoEnabled(false), functionKeys(keys), hexMode(false)
 {
     document()->setMaximumBlockCount(100);
     // A terminal breaks lines at the pane's edge; breaking at word boundaries costs time that
     // grows with the square of a line's length, and binary data makes long words.
     setWordWrapMode(QTextOption::WrapAnywhere);
 
-    QPalette look = palette();
-    look.setBrush(QPalette::All, QPalette::Base, QBrush(Qt::black, Qt::SolidPattern));
-    look.setBrush(QPalette::All, QPalette::Text, QBrush(Qt::white, Qt::SolidPattern));
-    setPalette(look);
+    setLook(Look::WhiteOnBlack);
 
     QFont font = document()->defaultFont();
     font.setFamily(QStringLiteral("Courier New"));
@@ -146,25 +145,26 @@ Console::Console(QWidget *parent, QStringList *functionKeys)
 
 Console::~Console() = default;
 
-void Console::putData(const QByteArray &data)
+void Console::putData(const QByteArray &bytes)
 {
     if (hexMode) {
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
-        const QByteArray notation = hexNotation(data.right(maximumCharacters / 5 + 1));
+        const QByteArray notation = hexNotation(bytes.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
             appendReceived(shownText(notation, maximumCharacters), false);
-    } else if (!data.isEmpty()) {
+    } else if (!bytes.isEmpty()) {
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
         // time the trace takes.
         qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"),
-                          printableLine(data));
-        const bool lineFeedParagraph = data.endsWith('\n');
+                          printableLine(bytes));
+        const bool lineFeedParagraph = bytes.endsWith('\n');
         // Markup in the data is rendered as markup, so only the parser can build such chunks.
-        if (holdsMarkup(data))
-            appendReceivedHtml(receivedSpan + withLineBreakTags(data) + spanEnd, lineFeedParagraph);
+        if (holdsMarkup(bytes))
+            appendReceivedHtml(receivedSpan + withLineBreakTags(bytes) + spanEnd,
+                               lineFeedParagraph);
         else
-            appendReceived(shownText(data, maximumCharacters), lineFeedParagraph);
+            appendReceived(shownText(bytes, maximumCharacters), lineFeedParagraph);
     }
     scrollToBottom();
 }
@@ -249,6 +249,17 @@ void Console::keepNewestCharacters(QTextCursor *cursor)
 void Console::setLocalEchoEnabled(bool set)
 {
     localEchoEnabled = set;
+}
+
+void Console::setLook(Look look)
+{
+    const bool whiteOnBlack = look == Look::WhiteOnBlack;
+    QPalette colours = palette();
+    colours.setBrush(QPalette::All, QPalette::Base,
+                     QBrush(whiteOnBlack ? Qt::black : Qt::white, Qt::SolidPattern));
+    colours.setBrush(QPalette::All, QPalette::Text,
+                     QBrush(whiteOnBlack ? Qt::white : Qt::black, Qt::SolidPattern));
+    setPalette(colours);
 }
 
 void Console::mousePressEvent(QMouseEvent *event)

@@ -17,8 +17,8 @@ signals:
     void getData(const QByteArray &data);
 
 public:
-    // `functionKeys` is the live list of the function-key strings; it must outlive the console.
-    Console(QWidget *parent, QStringList *functionKeys);
+    // `keys` is the live list of the function-key strings; it must outlive the console.
+    Console(QWidget *parent, QStringList *keys);
     ~Console() override;
 
     // Besides the 100 paragraphs, the document keeps only the newest this many characters: a
@@ -26,8 +26,12 @@ public:
     // hold up the display and, on a real UART, the reading of the port.
     static constexpr int maximumCharacters = 16384;
 
-    void putData(const QByteArray &data);
+    void putData(const QByteArray &bytes);
     void setLocalEchoEnabled(bool set);
+
+    enum class Look { WhiteOnBlack, BlackOnWhite };
+    // The colours of the pane's background and text.
+    void setLook(Look look);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

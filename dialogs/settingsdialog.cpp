@@ -1,5 +1,7 @@
 #include "settingsdialog.h"
 
+#include "portbusy.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
@@ -11,6 +13,8 @@
 #include <QLabel>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
+
+#include <initializer_list>
 
 namespace {
 
@@ -40,10 +44,11 @@ QString identifierText(quint16 identifier, const QString &notAvailable)
     return identifier ? QString::number(identifier, 16) : notAvailable;
 }
 
-QComboBox *comboWith(const QStringList &entries, int current)
+QComboBox *comboWith(std::initializer_list<const char *> entries, int current)
 {
     auto *combo = new QComboBox;
-    combo->addItems(entries);
+    for (const char *entry : entries)
+        combo->addItem(QLatin1String(entry));
     combo->setCurrentIndex(current);
     return combo;
 }
@@ -148,7 +153,7 @@ int settingsdialog::listPorts()
             port.systemLocation(),
             identifierText(port.vendorIdentifier(), notAvailable),
             identifierText(port.productIdentifier(), notAvailable),
-            port.isBusy() ? tr("busy") : tr("available"),
+            portbusy::isBusy(port) ? tr("busy") : tr("available"),
         };
         deviceCombo->addItem(description.first(), description);
         ++listed;

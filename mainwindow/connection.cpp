@@ -49,14 +49,12 @@ void MainWindow::onConnect()
         showLineStates();
         console->setEnabled(true);
         console->setLocalEchoEnabled(settings.localEchoEnabled);
-        configureAction->setEnabled(false);
-        connectAction->setEnabled(false);
-        disconnectAction->setEnabled(true);
+        showConnectionState(true);
         setWindowTitle(QStringLiteral("korvix ") + settings.portName + QLatin1Char(' ') +
                        QString::number(settings.baudRate));
         statusBar()->showMessage(tr("Connected: localecho ") +
                                  QLatin1String(settings.localEchoEnabled ? "ON" : "OFF"));
-        setConsoleLook(Qt::black, Qt::white);
+        console->setLook(Console::Look::WhiteOnBlack);
         console->setFocus(Qt::OtherFocusReason);
     } else {
         QMessageBox::critical(this, QStringLiteral("korvix"),
@@ -79,9 +77,7 @@ void MainWindow::onConnect()
 void MainWindow::onDisconnect()
 {
     qDebug("onDisconnect()");
-    configureAction->setEnabled(true);
-    connectAction->setEnabled(true);
-    disconnectAction->setEnabled(false);
+    showConnectionState(false);
     if (!serial->isOpen())
         qDebug("how could this happen?");
     // The remembered states stay, so that the next connect restores the lines as they were.
@@ -92,13 +88,13 @@ void MainWindow::onDisconnect()
     console->setEnabled(false);
     statusBar()->showMessage(tr("Disconnected"));
     setWindowTitle(QStringLiteral("korvix"));
-    setConsoleLook(Qt::white, Qt::black);
+    console->setLook(Console::Look::BlackOnWhite);
 }
 
 void MainWindow::handleError(QSerialPort::SerialPortError error)
 {
     qDebug("##################### serial error %d", int(error));
-    qDebug().noquote() << "string: " + serial->errorString();
+    qDebug().noquote() << QStringLiteral("string: ") + serial->errorString();
 
     const bool hungUp = error == QSerialPort::ReadError && porthangup::hungUp(*serial);
     if (hungUp)
@@ -112,12 +108,10 @@ void MainWindow::handleError(QSerialPort::SerialPortError error)
     console->setEnabled(false);
     // Closing also stops the read notifier that would otherwise repeat the error endlessly.
     serial->close();
-    configureAction->setEnabled(true);
-    connectAction->setEnabled(true);
-    disconnectAction->setEnabled(false);
+    showConnectionState(false);
     if (!reconnectPending) {
         reconnectPending = true;
-        QTimer::singleShot(500, this, SLOT(onTryToReconnect()));
+        QTimer::singleShot(lostDeviceDelayMs, this, SLOT(onTryToReconnect()));
     }
 }
 
@@ -156,10 +150,10 @@ void MainWindow::showLineStatesUnknown()
     rtsAction->setIcon(question);
 }
 
-void MainWindow::setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text)
+// Configure and connect are offered while the port is closed, disconnect while it is open.
+void MainWindow::showConnectionState(bool open)
 {
-    QPalette look = palette();
-    look.setBrush(QPalette::All, QPalette::Base, QBrush(base, Qt::SolidPattern));
-    look.setBrush(QPalette::All, QPalette::Text, QBrush(text, Qt::SolidPattern));
-    console->setPalette(look);
+    configureAction->setEnabled(!open);
+    connectAction->setEnabled(!open);
+    disconnectAction->setEnabled(open);
 }

@@ -36,13 +36,13 @@ void MainWindow::onTimer()
     receiveBuffer.clear();
 }
 
-void MainWindow::writeData(const QByteArray &data)
+void MainWindow::writeData(const QByteArray &bytes)
 {
     const QByteArray lineEnd =
         settings.tools.isCRLF ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     QByteArray out;
-    out.reserve(data.size() * 2);
-    for (const char c : data) {
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
         if (c == '\r')
             out.append(lineEnd);
         else

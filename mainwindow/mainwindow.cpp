@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 
-MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
-    : QMainWindow(parent), options(options)
+MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
+    : QMainWindow(parent), options(commandLine)
 {
     qDebug("constructor");
     readSettings();
@@ -36,7 +36,7 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
     settings.flowControl = QSerialPort::NoFlowControl;
 
     createActions();
-    disconnectAction->setEnabled(false);
+    showConnectionState(false);
     createToolBar();
 
     console = new Console(this, &settings.tools.functionKeys);
@@ -74,7 +74,7 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *options)
 
     receiveTimer = new QTimer(this);
     connect(receiveTimer, SIGNAL(timeout()), this, SLOT(onTimer()));
-    receiveTimer->start(100);
+    receiveTimer->start(receiveTickMs);
     qDebug("constructor finished");
 
     if (options->forceLog)
@@ -95,7 +95,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::createActions()
 {
-    struct ActionSpec
+    struct ActionEntry
     {
         QAction **member;
         const char *icon;
@@ -103,7 +103,7 @@ void MainWindow::createActions()
         QString toolTip;
         const char *slot;
     };
-    const ActionSpec actions[] = {
+    const ActionEntry table[] = {
         {&configureAction, ":/images/settings.png", tr("Settings"), tr("Preferences"),
          SLOT(onConfigure())},
         {&exitAction, ":/images/application-exit.png", tr("E&xit"), tr("Exit the application"),
@@ -120,13 +120,13 @@ void MainWindow::createActions()
         {&rtsAction, ":/images/question.png", tr("&RTS"), tr("toggle RTS line"),
          SLOT(onToggleRTS())},
     };
-    for (const ActionSpec &spec : actions) {
-        auto *action = new QAction(QIcon(QLatin1String(spec.icon)), spec.text, this);
-        if (spec.member == &exitAction)
+    for (const ActionEntry &entry : table) {
+        auto *action = new QAction(QIcon(QLatin1String(entry.icon)), entry.text, this);
+        if (entry.member == &exitAction)
             action->setShortcuts(QKeySequence::Quit);
-        action->setToolTip(spec.toolTip);
-        connect(action, SIGNAL(triggered()), this, spec.slot);
-        *spec.member = action;
+        action->setToolTip(entry.toolTip);
+        connect(action, SIGNAL(triggered()), this, entry.slot);
+        *entry.member = action;
     }
 }
 

@@ -24,7 +24,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    MainWindow(QWidget *parent, const CommandLineOptions *options);
+    MainWindow(QWidget *parent, const CommandLineOptions *commandLine);
     ~MainWindow() override;
 
 protected:
@@ -42,11 +42,17 @@ private slots:
     void onTimer();
     void onToggleDTR();
     void onToggleRTS();
-    void writeData(const QByteArray &data);
+    void writeData(const QByteArray &bytes);
     void readData();
     void handleError(QSerialPort::SerialPortError error);
 
 private:
+    // The periods of the window's timers, in milliseconds.
+    static constexpr int receiveTickMs = 100;     // the console shows what the port received
+    static constexpr int lostDeviceDelayMs = 500; // from a lost device to the first search
+    static constexpr int searchPeriodMs = 1000;   // between searches while no device matches
+    static constexpr int connectDelayMs = 50;     // from the one match to the connect
+
     void createActions();
     void createToolBar();
     void readSettings();
@@ -55,7 +61,7 @@ private:
     SettingsAnswer runSettingsDialog();
     void toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp);
     void startLogging(const QString &fileName);
-    void setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text);
+    void showConnectionState(bool open);
     void showLineStates();
     void showLineStatesUnknown();
 

@@ -1,6 +1,8 @@
 // Finding the wanted device among the present ports by its USB identity, whatever its port name.
 #include "mainwindow.h"
 
+#include "console.h"
+
 #include <QDebug>
 #include <QMessageBox>
 #include <QSerialPortInfo>
@@ -58,9 +60,9 @@ void MainWindow::onTryToReconnect()
     showLineStatesUnknown();
     if (matches == 1) {
         qDebug("planned: onConnect()");
-        QTimer::singleShot(50, this, SLOT(onConnect()));
+        QTimer::singleShot(connectDelayMs, this, SLOT(onConnect()));
     } else {
-        QTimer::singleShot(1000, this, SLOT(onTryToReconnect()));
+        QTimer::singleShot(searchPeriodMs, this, SLOT(onTryToReconnect()));
     }
-    setConsoleLook(Qt::white, Qt::black);
+    console->setLook(Console::Look::BlackOnWhite);
 }

@@ -16,7 +16,9 @@ void load(TerminalSettings *settings, QPoint *windowPos, QSize *windowSize)
     QSettings store(QStringLiteral("velmorand"), QStringLiteral("korvix"));
     *windowPos = store.value(QStringLiteral("pos"), QPoint(200, 200)).toPoint();
     *windowSize = store.value(QStringLiteral("size"), QSize(600, 400)).toSize();
-    settings->baudRate = store.value(QStringLiteral("baudrate"), QVariant(9600u)).toUInt();
+    // Stored unsigned; read back as unsigned and only then made the record's signed rate.
+    settings->baudRate =
+        static_cast<qint32>(store.value(QStringLiteral("baudrate"), QVariant(9600u)).toUInt());
     settings->localEchoEnabled = store.value(QStringLiteral("localecho"), false).toBool();
     settings->tools.isCRLF = store.value(QStringLiteral("isCRLF"), false).toBool();
     settings->tools.functionKeys.clear();

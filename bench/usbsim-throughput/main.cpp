@@ -42,7 +42,7 @@ int openRaw(const QString &portName)
 class Meter
 {
 public:
-    explicit Meter(qint64 total) : total(total) {}
+    explicit Meter(qint64 expected) : total(expected) {}
     void add(qint64 count)
     {
         received += count;

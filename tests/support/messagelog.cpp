@@ -10,7 +10,7 @@ MessageLog *&activeLog()
 }
 } // namespace
 
-MessageLog::MessageLog(bool passOn) : passOn(passOn)
+MessageLog::MessageLog(bool passThrough) : passOn(passThrough)
 {
     clock.start();
     outer = activeLog();

@@ -9,11 +9,11 @@ namespace testsupport {
 
 // Collects the debug messages written while it lives, so that traces and the usage text can
 // be compared with what the program must write. Messages still reach the previous handler
-// when `passOn` is set.
+// when `passThrough` is set.
 class MessageLog
 {
 public:
-    explicit MessageLog(bool passOn = false);
+    explicit MessageLog(bool passThrough = false);
     ~MessageLog();
     MessageLog(const MessageLog &) = delete;
     MessageLog &operator=(const MessageLog &) = delete;

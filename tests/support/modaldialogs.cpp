@@ -7,8 +7,8 @@
 
 namespace testsupport {
 
-ModalDialogScript::ModalDialogScript(QList<Answer> answers)
-    : answers(std::move(answers)), timer(new QTimer(this))
+ModalDialogScript::ModalDialogScript(QList<Answer> script)
+    : answers(std::move(script)), timer(new QTimer(this))
 {
     connect(timer, &QTimer::timeout, this, &ModalDialogScript::poll);
     timer->start(10);

@@ -22,7 +22,7 @@ class ModalDialogScript : public QObject
 public:
     using Answer = std::function<void(QDialog *)>;
 
-    explicit ModalDialogScript(QList<Answer> answers);
+    explicit ModalDialogScript(QList<Answer> script);
     ~ModalDialogScript() override;
 
     int answered() const { return answeredCount; }

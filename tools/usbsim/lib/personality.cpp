@@ -22,8 +22,8 @@ EchoPersonality::EchoPersonality(Adapter *adapter) : QObject(adapter)
             [adapter](const QByteArray &chunk) { adapter->send(chunk); });
 }
 
-DemoPersonality::DemoPersonality(Adapter *adapter)
-    : QObject(adapter), adapter(adapter), readingTimer(new QTimer(this))
+DemoPersonality::DemoPersonality(Adapter *owner)
+    : QObject(owner), adapter(owner), readingTimer(new QTimer(this))
 {
     readingTimer->setInterval(ReadingIntervalMs);
     connect(readingTimer, &QTimer::timeout, this, &DemoPersonality::sendReading);

@@ -23,7 +23,7 @@ class DemoPersonality : public QObject
 {
     Q_OBJECT
 public:
-    explicit DemoPersonality(Adapter *adapter); // the adapter is the parent
+    explicit DemoPersonality(Adapter *owner); // the adapter is the parent
 
     static QByteArray reading(int n);             // the line for the n-th reading, without CR LF
     QByteArray answer(const QByteArray &command); // AT+READ? takes a reading

@@ -27,7 +27,7 @@ private:
 class KorvixRun
 {
 public:
-    explicit KorvixRun(const XServer &x);
+    explicit KorvixRun(const XServer &server);
     ~KorvixRun();
 
     void setEnvironment(const QString &name, const QString &value);

@@ -5,6 +5,8 @@
 
 // The start-up options. One instance for the whole process, filled by the command-line parser
 // before the main window exists and only read afterwards. Negative numbers mean "not given".
+// It sits with the settings, below the window, so that the window reads it without depending on
+// the entry and its command-line parser.
 struct CommandLineOptions
 {
     bool noStatusLines = false;

@@ -57,7 +57,8 @@ XServer::~XServer()
     server.waitForFinished(2000);
 }
 
-KorvixRun::KorvixRun(const XServer &x) : x(x), environment(QProcessEnvironment::systemEnvironment())
+KorvixRun::KorvixRun(const XServer &server)
+    : x(server), environment(QProcessEnvironment::systemEnvironment())
 {
     environment.remove("QT_QPA_PLATFORM");
     environment.insert("DISPLAY", x.name());
