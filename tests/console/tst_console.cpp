@@ -82,6 +82,18 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
     }
 }
 
+bool sameDocument(const QTextDocument *a, const QTextDocument *b)
+{
+    if (a->blockCount() != b->blockCount())
+        return false;
+    for (QTextBlock x = a->begin(), y = b->begin(); x.isValid(); x = x.next(), y = y.next()) {
+        if (x.text() != y.text() || x.blockFormat() != y.blockFormat() ||
+            x.charFormat() != y.charFormat() || x.textFormats() != y.textFormats())
+            return false;
+    }
+    return true;
+}
+
 QByteArray randomBytes(QRandomGenerator *random, int size)
 {
     static const QByteArray kinds[] = {
@@ -261,13 +273,13 @@ void tst_Console::looksAsRenderedByTheParser_data()
         << QByteArrayList{"", "a\n", "", "\n", "", "b", ""} << "thtthht";
     QRandomGenerator random(7);
     QTest::newRow("larger than the budget")
-        << QByteArrayList{randomBytes(&random, 500),   randomBytes(&random, 150000),
-                          randomBytes(&random, 30000), QByteArray(120000, ' ') + "x\n",
-                          randomBytes(&random, 25000), randomBytes(&random, 90)}
+        << QByteArrayList{randomBytes(&random, 500),  randomBytes(&random, 40000),
+                          randomBytes(&random, 5000), QByteArray(20000, ' ') + "x\n",
+                          randomBytes(&random, 4000), randomBytes(&random, 90)}
         << "tththt";
     QByteArrayList chunks;
     QString modes;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 120; ++i) {
         chunks << randomBytes(&random, random.bounded(40) ? random.bounded(300) : 20000);
         modes += random.bounded(10) ? 't' : 'h';
     }
@@ -288,7 +300,10 @@ void tst_Console::looksAsRenderedByTheParser()
         }
         console->putData(chunks.at(i));
         putThroughParser(&reference, chunks.at(i), hex);
-        QCOMPARE(describe(console->document()), describe(reference.document()));
+        const bool same = sameDocument(console->document(), reference.document());
+        if (!same) // shows where they differ
+            QCOMPARE(describe(console->document()), describe(reference.document()));
+        QVERIFY(same);
     }
 }
 
