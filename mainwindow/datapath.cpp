@@ -23,17 +23,33 @@ void MainWindow::readData()
     // up because it only renders what stays on screen.
     const QByteArray chunk = serial->readAll();
     receiveBuffer.append(chunk);
-    if (logActive && logFile.is_open())
+    // Not flushed here: a fast device would pay a system call for every read. The tick does it.
+    if (logActive && logFile.is_open() && !chunk.isEmpty()) {
         logFile.write(chunk.constData(), chunk.size());
+        logUnflushed = true;
+    }
 }
 
 void MainWindow::onTimer()
 {
-    if (!serial->isOpen())
+    if (serial->isOpen()) {
+        qCDebug(receiveTick) << receiveBuffer.size();
+        console->putData(receiveBuffer);
+        receiveBuffer.clear();
+    }
+    // Also when the port closed since the last read: the bytes read before are on disk within a
+    // tick whatever happens to the device.
+    flushLog();
+}
+
+// Once a tick at most: whoever follows the log (`tail -f`, or a reader after a crash) is at most
+// a tick behind the device, and a fast device costs one flush a tick, not one a read.
+void MainWindow::flushLog()
+{
+    if (!logUnflushed)
         return;
-    qCDebug(receiveTick) << receiveBuffer.size();
-    console->putData(receiveBuffer);
-    receiveBuffer.clear();
+    logUnflushed = false;
+    logFile.flush();
 }
 
 void MainWindow::writeData(const QByteArray &data)
@@ -63,6 +79,7 @@ void MainWindow::onLog()
         if (logFile.is_open())
             logFile.close();
         logActive = false;
+        logUnflushed = false;
         logAction->setIcon(QIcon(QStringLiteral(":/images/document-save-2.png")));
         return;
     }

@@ -55,6 +55,7 @@ private:
     SettingsAnswer runSettingsDialog();
     void toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp);
     void startLogging(const QString &fileName);
+    void flushLog();
     void setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text);
     void showLineStates();
     void showLineStatesUnknown();
@@ -76,6 +77,7 @@ private:
     QSerialPort *serial = nullptr;
     bool logActive = false;
     std::fstream logFile;
+    bool logUnflushed = false; // bytes written since the last flush
     QByteArray receiveBuffer;
     QTimer *receiveTimer = nullptr;
     bool learnSerialNumber = true;

@@ -163,6 +163,7 @@ void tst_DataPath::receivedBytesReachConsoleAndLog()
     adapter->send(sent);
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("hello"));
     QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith("end"));
+    QCOMPARE(fileContents(logPath), sent); // on disk by the tick that showed it
 
     harness::trigger(window.get(), "&Log2file"); // off: the file is closed and complete
     QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
