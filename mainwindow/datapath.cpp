@@ -7,9 +7,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QSerialPort>
+
+#include <cerrno>
 
 namespace {
 // Off by default; the throughput benchmark switches it on to time the display ticks.
@@ -27,6 +30,8 @@ void MainWindow::readData()
     if (logActive && logFile.is_open() && !chunk.isEmpty()) {
         logFile.write(chunk.constData(), chunk.size());
         logUnflushed = true;
+        if (!logFile.good())
+            abandonLog(qt_error_string(errno));
     }
 }
 
@@ -50,6 +55,21 @@ void MainWindow::flushLog()
         return;
     logUnflushed = false;
     logFile.flush();
+    if (!logFile.good())
+        abandonLog(qt_error_string(errno));
+    // Writes into a file whose directory was removed succeed and land nowhere anyone can read.
+    else if (!QFileInfo::exists(logFileName))
+        abandonLog(QStringLiteral("the file was removed"));
+}
+
+// A full disk, a file gone or a failing device ends the writing, never the display or the port.
+// Logging stays on with no file, as after a failed open: one trace, and the next onLog switches
+// it off.
+void MainWindow::abandonLog(const QString &reason)
+{
+    qDebug().noquote().nospace() << "logging to " << logFileName << " failed: " << reason;
+    logFile.close();
+    logUnflushed = false;
 }
 
 void MainWindow::writeData(const QByteArray &data)
@@ -94,6 +114,7 @@ void MainWindow::startLogging(const QString &fileName)
 {
     // Created or truncated: each start of logging begins an empty file.
     logFile.open(fileName.toUtf8().constData(), std::ios_base::out | std::ios_base::binary);
+    logFileName = fileName;
     qDebug().noquote().nospace() << "logging to " << fileName
                                  << (logFile.is_open() ? "" : " failed: the file cannot be opened");
     logActive = true;

@@ -56,6 +56,7 @@ private:
     void toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp);
     void startLogging(const QString &fileName);
     void flushLog();
+    void abandonLog(const QString &reason);
     void setConsoleLook(Qt::GlobalColor base, Qt::GlobalColor text);
     void showLineStates();
     void showLineStatesUnknown();
@@ -77,6 +78,7 @@ private:
     QSerialPort *serial = nullptr;
     bool logActive = false;
     std::fstream logFile;
+    QString logFileName;
     bool logUnflushed = false; // bytes written since the last flush
     QByteArray receiveBuffer;
     QTimer *receiveTimer = nullptr;
