@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
-constexpr QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
-constexpr QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
-constexpr QLatin1String spanEnd("</span>");
+const QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
+const QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
+const QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
+const QLatin1String spanEnd("</span>");
 
 // Each byte as a space, "0x" and two lowercase digits. Built by hand rather than with
 // QString::arg because a busy line hands tens of kilobytes to every display tick.
