@@ -4,6 +4,7 @@
 #include "terminalsettings.h"
 
 #include <QByteArray>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
 #include <QSerialPort>
@@ -73,6 +74,11 @@ private:
     QAction *toolsAction = nullptr;
     QAction *rtsAction = nullptr;
     QAction *dtrAction = nullptr;
+    // Made once: every new icon leaves scaled pixmaps of its own in the toolkit's pixmap cache,
+    // which a long run of reconnections would fill.
+    const QIcon lampAsserted{QStringLiteral(":/images/led_green.png")};
+    const QIcon lampNegated{QStringLiteral(":/images/led_red.png")};
+    const QIcon lampUnknown{QStringLiteral(":/images/question.png")};
     Console *console = nullptr;
     TerminalSettings settings;
     QSerialPort *serial = nullptr;
