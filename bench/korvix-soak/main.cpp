@@ -70,14 +70,18 @@ bool soak(const XServer &x, int cycles)
     usbsim::UsbIdentity identity;
     identity.serialNumber = QStringLiteral("SOAK");
     usbsim::Adapter adapter(identity);
-    if (!adapter.plug(QStringLiteral("ttyUSB0")))
+    if (!adapter.plug(QStringLiteral("ttyUSB0"))) {
+        std::fprintf(stderr, "no adapter: %s\n", qPrintable(adapter.errorString()));
         return false;
+    }
     KorvixRun korvix(x);
     const unsigned long window = korvix.startConnected(
         {QStringLiteral("--forceLog"), QStringLiteral("--filterSN"), QStringLiteral("soak")},
         QStringLiteral("ttyUSB0"));
-    if (!window)
+    if (!window) {
+        std::fprintf(stderr, "korvix did not connect\n");
         return false;
+    }
 
     Figures figures;
     qint64 sent = 0;
