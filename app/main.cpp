@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "mainwindow.h"
 #include "parentconsole.h"
+#include "quitsignals.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -51,7 +52,12 @@ int main(int argc, char *argv[])
     QTranslator myTranslator;
     startup::installTranslations(&qtTranslator, &myTranslator);
 
+    // Before the window: a signal during the start-up dialog cancels it, and the window, made
+    // and destroyed as usual (settings written), is never shown.
+    QuitSignals quitSignals;
     MainWindow window(nullptr, &options);
+    if (quitSignals.arrived())
+        return 0;
     window.setWindowIcon(QIcon(QStringLiteral(":/images/tools.png")));
     window.show();
     return application.exec();

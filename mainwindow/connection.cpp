@@ -14,12 +14,6 @@
 
 namespace {
 
-QIcon lampIcon(bool asserted)
-{
-    return QIcon(asserted ? QStringLiteral(":/images/led_green.png")
-                          : QStringLiteral(":/images/led_red.png"));
-}
-
 const char *trueOrFalse(bool value)
 {
     return value ? "true" : "false";
@@ -134,20 +128,19 @@ void MainWindow::toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAc
         return;
     *state = !*state;
     (serial->*setLine)(*state);
-    lamp->setIcon(lampIcon(*state));
+    lamp->setIcon(*state ? lampAsserted : lampNegated);
 }
 
 void MainWindow::showLineStates()
 {
-    dtrAction->setIcon(lampIcon(dtrState));
-    rtsAction->setIcon(lampIcon(rtsState));
+    dtrAction->setIcon(dtrState ? lampAsserted : lampNegated);
+    rtsAction->setIcon(rtsState ? lampAsserted : lampNegated);
 }
 
 void MainWindow::showLineStatesUnknown()
 {
-    const QIcon question(QStringLiteral(":/images/question.png"));
-    dtrAction->setIcon(question);
-    rtsAction->setIcon(question);
+    dtrAction->setIcon(lampUnknown);
+    rtsAction->setIcon(lampUnknown);
 }
 
 // Configure and connect are offered while the port is closed, disconnect while it is open.

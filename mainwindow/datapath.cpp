@@ -7,9 +7,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QSerialPort>
+
+#include <cerrno>
 
 namespace {
 // Off by default; the throughput benchmark switches it on to time the display ticks.
@@ -23,17 +26,50 @@ void MainWindow::readData()
     // up because it only renders what stays on screen.
     const QByteArray chunk = serial->readAll();
     receiveBuffer.append(chunk);
-    if (logActive && logFile.is_open())
+    // Not flushed here: a fast device would pay a system call for every read. The tick does it.
+    if (logActive && logFile.is_open() && !chunk.isEmpty()) {
         logFile.write(chunk.constData(), chunk.size());
+        logUnflushed = true;
+        if (!logFile.good())
+            abandonLog(qt_error_string(errno));
+    }
 }
 
 void MainWindow::onTimer()
 {
-    if (!serial->isOpen())
+    if (serial->isOpen()) {
+        qCDebug(receiveTick) << receiveBuffer.size();
+        console->putData(receiveBuffer);
+        receiveBuffer.clear();
+    }
+    // Also when the port closed since the last read: the bytes read before are on disk within a
+    // tick whatever happens to the device.
+    flushLog();
+}
+
+// Once a tick at most: whoever follows the log (`tail -f`, or a reader after a crash) is at most
+// a tick behind the device, and a fast device costs one flush a tick, not one a read.
+void MainWindow::flushLog()
+{
+    if (!logUnflushed)
         return;
-    qCDebug(receiveTick) << receiveBuffer.size();
-    console->putData(receiveBuffer);
-    receiveBuffer.clear();
+    logUnflushed = false;
+    logFile.flush();
+    if (!logFile.good())
+        abandonLog(qt_error_string(errno));
+    // Writes into a file whose directory was removed succeed and land nowhere anyone can read.
+    else if (!QFileInfo::exists(logFileName))
+        abandonLog(QStringLiteral("the file was removed"));
+}
+
+// A full disk, a file gone or a failing device ends the writing, never the display or the port.
+// Logging stays on with no file, as after a failed open: one trace, and the next onLog switches
+// it off.
+void MainWindow::abandonLog(const QString &reason)
+{
+    qDebug().noquote().nospace() << "logging to " << logFileName << " failed: " << reason;
+    logFile.close();
+    logUnflushed = false;
 }
 
 void MainWindow::writeData(const QByteArray &bytes)
@@ -63,6 +99,7 @@ void MainWindow::onLog()
         if (logFile.is_open())
             logFile.close();
         logActive = false;
+        logUnflushed = false;
         logAction->setIcon(QIcon(QStringLiteral(":/images/document-save-2.png")));
         return;
     }
@@ -77,6 +114,7 @@ void MainWindow::startLogging(const QString &fileName)
 {
     // Created or truncated: each start of logging begins an empty file.
     logFile.open(fileName.toUtf8().constData(), std::ios_base::out | std::ios_base::binary);
+    logFileName = fileName;
     qDebug().noquote().nospace() << "logging to " << fileName
                                  << (logFile.is_open() ? "" : " failed: the file cannot be opened");
     logActive = true;

@@ -4,6 +4,7 @@
 #include "terminalsettings.h"
 
 #include <QByteArray>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPoint>
 #include <QSerialPort>
@@ -62,6 +63,8 @@ private:
     void toggleLine(bool *state, bool (QSerialPort::*setLine)(bool), QAction *lamp);
     void startLogging(const QString &fileName);
     void showConnectionState(bool open);
+    void flushLog();
+    void abandonLog(const QString &reason);
     void showLineStates();
     void showLineStatesUnknown();
 
@@ -77,11 +80,18 @@ private:
     QAction *toolsAction = nullptr;
     QAction *rtsAction = nullptr;
     QAction *dtrAction = nullptr;
+    // Made once: every new icon leaves scaled pixmaps of its own in the toolkit's pixmap cache,
+    // which a long run of reconnections would fill.
+    const QIcon lampAsserted{QStringLiteral(":/images/led_green.png")};
+    const QIcon lampNegated{QStringLiteral(":/images/led_red.png")};
+    const QIcon lampUnknown{QStringLiteral(":/images/question.png")};
     Console *console = nullptr;
     TerminalSettings settings;
     QSerialPort *serial = nullptr;
     bool logActive = false;
     std::fstream logFile;
+    QString logFileName;
+    bool logUnflushed = false; // bytes written since the last flush
     QByteArray receiveBuffer;
     QTimer *receiveTimer = nullptr;
     bool learnSerialNumber = true;

@@ -1,6 +1,7 @@
 #include "console.h"
 #include "isolatedhome.h"
 #include "messagelog.h"
+#include "reference.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -10,6 +11,10 @@
 #include <QTextBlock>
 
 KORVIX_ISOLATE_HOME
+
+using consolereference::describe;
+using consolereference::putThroughParser;
+using consolereference::sameDocument;
 
 namespace {
 
@@ -25,73 +30,6 @@ QTextCharFormat firstFormat(const QTextBlock &block)
 {
     const QVector<QTextLayout::FormatRange> formats = block.textFormats();
     return formats.isEmpty() ? QTextCharFormat() : formats.first().format;
-}
-
-// Everything the pane shows of a document: each paragraph's text and formats, and the formats of
-// its spans.
-QStringList describe(const QTextDocument *document)
-{
-    QStringList blocks;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QString line;
-        QDebug out(&line);
-        out << block.text() << block.blockFormat().properties() << block.charFormat().properties();
-        for (const QTextLayout::FormatRange &range : block.textFormats())
-            out << range.start << range.length << range.format.properties();
-        blocks << line;
-    }
-    return blocks;
-}
-
-// The straightforward rendering the console must look exactly like: each chunk through the
-// rich-text parser, then only the newest characters kept, the cut paragraph with its formats.
-void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
-{
-    QString html;
-    bool lineFeedParagraph = false;
-    for (int i = 0; i < chunk.size(); ++i) {
-        const auto byte = uchar(chunk.at(i));
-        if (hex)
-            html += QString::asprintf(" 0x%02x", byte);
-        else if (byte == 0x0a && i < chunk.size() - 1)
-            html += "<br>";
-        else if (byte == 0x0a)
-            html += '\r', lineFeedParagraph = true;
-        else
-            html += (byte < 0x20 || byte > 0x7f) ? QChar('.') : QChar(byte);
-    }
-    if (!html.isEmpty())
-        pane->appendHtml("<span style=\"color: #ffff00\">" + html + "</span>");
-    if (lineFeedParagraph)
-        pane->appendPlainText("\n");
-    QTextDocument *document = pane->document();
-    const int excess = document->characterCount() - Console::maximumCharacters;
-    if (excess > 0) {
-        const QTextBlock survivor = document->findBlock(excess);
-        const QTextBlockFormat blockFormat = survivor.blockFormat();
-        const QTextCharFormat blockCharFormat = survivor.charFormat();
-        QTextCursor cursor(document);
-        cursor.beginEditBlock(); // spares laying out what the cursor passes
-        cursor.setPosition(excess, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-        if (cursor.blockFormat() != blockFormat)
-            cursor.setBlockFormat(blockFormat);
-        if (cursor.blockCharFormat() != blockCharFormat)
-            cursor.setBlockCharFormat(blockCharFormat);
-        cursor.endEditBlock();
-    }
-}
-
-bool sameDocument(const QTextDocument *a, const QTextDocument *b)
-{
-    if (a->blockCount() != b->blockCount())
-        return false;
-    for (QTextBlock x = a->begin(), y = b->begin(); x.isValid(); x = x.next(), y = y.next()) {
-        if (x.text() != y.text() || x.blockFormat() != y.blockFormat() ||
-            x.charFormat() != y.charFormat() || x.textFormats() != y.textFormats())
-            return false;
-    }
-    return true;
 }
 
 QByteArray randomBytes(QRandomGenerator *random, int size)

@@ -106,8 +106,8 @@ private slots:
     void lineEndingsOnTheWire_data();
     void lineEndingsOnTheWire();
     void clearLeavesLogAndPendingBytes();
-    void failedLogOpenShowsLoggingAndWritesNothing_data();
-    void failedLogOpenShowsLoggingAndWritesNothing();
+    void logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data();
+    void logFaultsLeaveLoggingShownOnAndTheDisplayGoing();
     void logSurvivesReconnectAndRestartsEmpty();
     void forceLogLogsFromTheStart();
     void aFloodIsLoggedWhateverClosesThePort_data();
@@ -137,9 +137,9 @@ void tst_DataPath::cleanup()
 {
     adapter.reset();
     // Test mounts vanish with the sandbox, but the directory under them must be removable.
-    const QString readOnly = scratch.filePath("readonly");
-    if (QFileInfo::exists(readOnly))
-        QProcess::execute("umount", {"-q", readOnly});
+    const QString mounted = scratch.filePath("mounted");
+    if (QFileInfo::exists(mounted))
+        QProcess::execute("umount", {"-q", mounted});
 }
 
 std::unique_ptr<MainWindow> tst_DataPath::connectedWindow(const CommandLineOptions *options)
@@ -163,6 +163,7 @@ void tst_DataPath::receivedBytesReachConsoleAndLog()
     adapter->send(sent);
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("hello"));
     QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith("end"));
+    QCOMPARE(fileContents(logPath), sent); // on disk by the tick that showed it
 
     harness::trigger(window.get(), "&Log2file"); // off: the file is closed and complete
     QVERIFY(showsImage(harness::action(window.get(), "&Log2file")->icon(),
@@ -256,46 +257,67 @@ void tst_DataPath::clearLeavesLogAndPendingBytes()
     QCOMPARE(fileContents(logPath), QByteArray("shown\npending"));
 }
 
-void tst_DataPath::failedLogOpenShowsLoggingAndWritesNothing_data()
+void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("cancelled dialog") << true;
-    QTest::newRow("read-only directory") << false;
+    QTest::addColumn<QString>("mountOptions"); // of the directory the log goes to
+    QTest::addColumn<QString>("fileName");     // typed into the dialog; empty: cancelled
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("cancelled dialog") << "ro"
+                                      << ""
+                                      << "the file cannot be opened";
+    QTest::newRow("read-only") << "ro"
+                               << "x.log"
+                               << "the file cannot be opened";
+    QTest::newRow("disk full") << "size=16k"
+                               << "x.log"
+                               << "No space left on device";
+    QTest::newRow("directory removed") << "size=1m"
+                                       << "gone/x.log"
+                                       << "the file was removed";
 }
 
-void tst_DataPath::failedLogOpenShowsLoggingAndWritesNothing()
+void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing()
 {
-    QFETCH(bool, cancel);
-    // A read-only mount stops even root; the mount lives only in the sandbox.
-    const QString readOnly = scratch.filePath("readonly");
-    QVERIFY(QDir().mkpath(readOnly));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "ro,size=64k", "korvix-test", readOnly}) !=
-        0)
-        QSKIP("cannot mount a read-only directory here");
+    QFETCH(QString, mountOptions);
+    QFETCH(QString, fileName);
+    QFETCH(QString, failure);
+    // Mounts stop even root and live only in the sandbox.
+    const QString mounted = scratch.filePath("mounted");
+    QVERIFY(QDir().mkpath(mounted));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", mountOptions, "korvix-test", mounted}))
+        QSKIP("cannot mount a file system here");
+    QDir().mkpath(mounted + "/gone");
+    const QString path = fileName.isEmpty() ? QString() : mounted + "/" + fileName;
 
     const CommandLineOptions options;
     auto window = connectedWindow(&options);
+    testsupport::MessageLog log;
     {
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
-            if (cancel)
+            if (path.isEmpty())
                 dialog->reject();
             else
-                typeFileName(qobject_cast<QFileDialog *>(dialog), readOnly + "/x.log");
+                typeFileName(qobject_cast<QFileDialog *>(dialog), path);
         }});
         harness::trigger(window.get(), "&Log2file");
     }
-    QAction *log = harness::action(window.get(), "&Log2file");
-    QVERIFY(showsImage(log->icon(), ":/images/process-stop.png"));
-    adapter->send("data");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("data"));
-    QCOMPARE(QDir(readOnly).entryList(QDir::Files), QStringList{});
+    QDir(mounted + "/gone").removeRecursively();
+    QAction *logAction = harness::action(window.get(), "&Log2file");
+    // More than the full disk holds, then more once the failure is known.
+    for (const QByteArray &chunk : {QByteArray(20000, '.') + "data", QByteArray("more")}) {
+        adapter->send(chunk);
+        QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith(chunk.right(4)));
+    }
+    QCOMPARE(log.messages().filter(" failed: "),
+             QStringList{"logging to " + path + " failed: " + failure});
+    QVERIFY(showsImage(logAction->icon(), ":/images/process-stop.png"));
     QVERIFY(!QFile::exists(QDir::homePath() + "/korvix.log"));
 
     // Switching off asks nothing.
     testsupport::ModalDialogScript none({});
-    log->trigger();
+    logAction->trigger();
     QCOMPARE(none.answered(), 0);
-    QVERIFY(showsImage(log->icon(), ":/images/document-save-2.png"));
+    QVERIFY(showsImage(logAction->icon(), ":/images/document-save-2.png"));
 }
 
 void tst_DataPath::logSurvivesReconnectAndRestartsEmpty()

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// SIGTERM, SIGINT and SIGHUP (a logout, `systemctl stop`, Ctrl+C, a closed terminal) end the
+// program as closing its window does: the dialogs are cancelled and the windows closed, so the
+// port is closed, the settings written and the log closed complete, with exit code 0. A second
+// signal once closing has begun ends the program at once. Windows keeps the platform's default.
+class QuitSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QuitSignals(QObject *parent = nullptr);
+    ~QuitSignals() override;
+
+    // A signal came before the main event loop ran, during the start-up dialog: the dialog was
+    // cancelled, and the window must not be shown.
+    bool arrived() const { return signalNumber != 0; }
+
+private slots:
+    void closeWindows();
+
+private:
+    QSocketNotifier *notifier = nullptr;
+    int signalNumber = 0;
+};
