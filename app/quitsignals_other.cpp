@@ -35,7 +35,7 @@ void setHandler(void (*handler)(int))
     sigemptyset(&action.sa_mask);
     // The kernel restores the default as it calls the handler: the same signal again ends the
     // program at once even if the event loop never gets to the first.
-    action.sa_flags = handler == SIG_DFL ? 0 : SA_RESETHAND | SA_RESTART;
+    action.sa_flags = handler == SIG_DFL ? 0 : static_cast<int>(SA_RESETHAND | SA_RESTART);
     for (const int number : quitSignals)
         sigaction(number, &action, nullptr);
 }
@@ -72,7 +72,7 @@ QuitSignals::~QuitSignals()
 
 void QuitSignals::closeWindows()
 {
-    char byte = 0;
+    unsigned char byte = 0;
     if (read(int(notifier->socket()), &byte, 1) != 1)
         return;
     notifier->setEnabled(false);
