@@ -31,6 +31,7 @@ int runWithoutDisplay(int argc, char **argv)
 int main(int argc, char *argv[])
 {
     static CommandLineOptions options;
+    startup::returnLargeBuffersToTheSystem();
 
     // On a HiDPI screen the window, its fonts and the toolbar images scale with the screen, while
     // geometry (and so the stored "pos" and "size") stays in device-independent pixels. Both take

@@ -7,6 +7,10 @@
 
 #include <cstring>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace startup {
 
 bool displayReachable(int argc, char **argv)
@@ -23,6 +27,15 @@ bool displayReachable(int argc, char **argv)
     Q_UNUSED(argc)
     Q_UNUSED(argv)
     return true;
+#endif
+}
+
+void returnLargeBuffersToTheSystem()
+{
+#ifdef __GLIBC__
+    // A fixed threshold also stops glibc from raising it after each large free, which would move
+    // such buffers into the heap, where they stay.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
 }
 

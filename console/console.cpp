@@ -136,6 +136,14 @@ Console::Console(QWidget *parent, QStringList *keys)
     // grows with the square of a line's length, and binary data makes long words.
     setWordWrapMode(QTextOption::WrapAnywhere);
 
+    // The scroll bars keep one palette of their own: the style caches their pictures by palette,
+    // and one inherited anew at every connect and disconnect would fill the cache with pictures
+    // that are never drawn again.
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        QPalette own = bar->palette();
+        own.resolve((1u << QPalette::NColorRoles) - 1);
+        bar->setPalette(own);
+    }
     setLook(Look::WhiteOnBlack);
 
     QFont font = document()->defaultFont();
