@@ -3,12 +3,14 @@
 # Builds a QtTest executable and registers it with CTest. Widgets run on the offscreen
 # platform. SANDBOX runs the test inside `usbsim sandbox`, the private mount namespace in
 # which only simulated USB serial adapters exist, so a test never sees or touches the
-# host's own ports.
+# host's own ports; started any other way, such a test refuses to run.
 function(korvix_add_test name)
     cmake_parse_arguments(T "SANDBOX" "TIMEOUT" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt5::Test korvix_testsupport ${T_LIBRARIES})
     if(T_SANDBOX)
+        target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/sandboxonly.cpp)
+        target_link_libraries(${name} PRIVATE usbsim_lib)
         add_test(NAME ${name} COMMAND $<TARGET_FILE:usbsim> sandbox -- $<TARGET_FILE:${name}>)
         list(APPEND T_LABELS sandbox)
     else()

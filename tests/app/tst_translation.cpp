@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "startup.h"
+#include "testmain.h"
 #include "windowprobe.h"
 
 #include <QAction>
@@ -55,5 +56,5 @@ void tst_Translation::germanSystemGetsGermanTexts()
     QCOMPARE(buttons.button(QDialogButtonBox::Abort)->text(), QString("Abbrechen"));
 }
 
-QTEST_MAIN(tst_Translation)
+KORVIX_TEST_MAIN(tst_Translation)
 #include "tst_translation.moc"

@@ -2,6 +2,7 @@
 #include "isolatedhome.h"
 #include "messagelog.h"
 #include "reference.h"
+#include "testmain.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
@@ -64,7 +65,6 @@ private slots:
     void init();
     void cleanup();
 
-    void look();
     void textModeShowsEveryByteValue();
     void hexModeShowsEveryByteValue();
     void paragraphs_data();
@@ -99,14 +99,6 @@ void tst_Console::init()
 void tst_Console::cleanup()
 {
     delete console;
-}
-
-void tst_Console::look()
-{
-    QCOMPARE(console->document()->maximumBlockCount(), 100);
-    QCOMPARE(console->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::black));
-    QCOMPARE(console->palette().color(QPalette::Inactive, QPalette::Text), QColor(Qt::white));
-    QCOMPARE(console->document()->defaultFont().family(), QString("Courier New"));
 }
 
 void tst_Console::textModeShowsEveryByteValue()
@@ -405,5 +397,5 @@ void tst_Console::mouseOnlyFocuses()
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
 }
 
-QTEST_MAIN(tst_Console)
+KORVIX_TEST_MAIN(tst_Console)
 #include "tst_console.moc"

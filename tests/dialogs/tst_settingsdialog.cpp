@@ -1,20 +1,15 @@
+#include "adapters.h"
 #include "isolatedhome.h"
 #include "messagelog.h"
 #include "settingsdialog.h"
-
-#include <usbsim/adapter.h>
+#include "testmain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QIcon>
 #include <QLabel>
-#include <QPushButton>
 #include <QSerialPortInfo>
 #include <QTest>
-
-#include <memory>
-#include <vector>
 
 KORVIX_ISOLATE_HOME
 
@@ -55,30 +50,18 @@ class tst_SettingsDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox"); }
     void cleanup() { adapters.clear(); }
 
     void describesEachPort_data();
     void describesEachPort();
     void firstPortShownAndSelectionFollows();
-    void storesEveryChoice_data();
-    void storesEveryChoice();
     void baudRateEntries_data();
     void baudRateEntries();
     void noPortGivesTheNoticeAndStoresNothing();
 
 private:
-    usbsim::Adapter *plug(const QString &name, const usbsim::UsbIdentity &identity);
-    std::vector<std::unique_ptr<usbsim::Adapter>> adapters;
+    testsupport::Adapters adapters;
 };
-
-usbsim::Adapter *tst_SettingsDialog::plug(const QString &name, const usbsim::UsbIdentity &identity)
-{
-    adapters.push_back(std::make_unique<usbsim::Adapter>(identity));
-    if (!adapters.back()->plug(name))
-        qFatal("cannot plug %s: %s", qPrintable(name), qPrintable(adapters.back()->errorString()));
-    return adapters.back().get();
-}
 
 void tst_SettingsDialog::describesEachPort_data()
 {
@@ -123,7 +106,7 @@ void tst_SettingsDialog::describesEachPort()
 
     usbsim::UsbIdentity identity{quint16(vendor), quint16(product), serial, manufacturer,
                                  description};
-    usbsim::Adapter *adapter = plug(name, identity);
+    usbsim::Adapter *adapter = adapters.plug(name, identity);
     if (busy)
         QVERIFY(adapter->setBusy(true));
 
@@ -139,8 +122,8 @@ void tst_SettingsDialog::describesEachPort()
 
 void tst_SettingsDialog::firstPortShownAndSelectionFollows()
 {
-    plug("ttyUSB0", {0x0403, 0x6001, "FIRST", "FTDI", "one"});
-    plug("ttyUSB1", {0x0403, 0x6015, "SECOND", "FTDI", "two"});
+    adapters.plug("ttyUSB0", {0x0403, 0x6001, "FIRST", "FTDI", "one"});
+    adapters.plug("ttyUSB1", {0x0403, 0x6015, "SECOND", "FTDI", "two"});
     const QIcon icon(":/images/tools.png");
     settingsdialog dialog(nullptr, 115200, &icon, true);
     QVERIFY(!dialog.windowIcon().isNull());
@@ -152,74 +135,6 @@ void tst_SettingsDialog::firstPortShownAndSelectionFollows()
     TerminalSettings settings;
     QVERIFY(dialog.storeChoices(&settings));
     QCOMPARE(settings.portName, QString("/dev/ttyUSB1"));
-}
-
-void tst_SettingsDialog::storesEveryChoice_data()
-{
-    QTest::addColumn<QString>("comboItem");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("preselected");
-    QTest::addColumn<QList<int>>("values"); // what each entry stores, by index
-
-    QTest::newRow("data bits") << "6"
-                               << "dataBits" << 3
-                               << QList<int>{QSerialPort::Data5, QSerialPort::Data6,
-                                             QSerialPort::Data7, QSerialPort::Data8};
-    QTest::newRow("stop bits") << "2"
-                               << "stopBits" << 0
-                               << QList<int>{QSerialPort::OneStop, QSerialPort::TwoStop};
-    QTest::newRow("parity, mark before space")
-        << "mark"
-        << "parity" << 0
-        << QList<int>{QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
-                      QSerialPort::MarkParity, QSerialPort::SpaceParity};
-    QTest::newRow("flow control") << "RTS/CTS"
-                                  << "flowControl" << 0
-                                  << QList<int>{QSerialPort::NoFlowControl,
-                                                QSerialPort::HardwareControl,
-                                                QSerialPort::SoftwareControl};
-    QList<int> baudValues;
-    for (qint32 rate : rates())
-        baudValues << rate;
-    QTest::newRow("baud rate") << QString::number(rates().first()) << "baudRate"
-                               << int(rates().size()) << baudValues + QList<int>{9600};
-}
-
-void tst_SettingsDialog::storesEveryChoice()
-{
-    QFETCH(QString, comboItem);
-    QFETCH(QString, field);
-    QFETCH(int, preselected);
-    QFETCH(QList<int>, values);
-
-    plug("ttyUSB0", {});
-    settingsdialog dialog(nullptr, 9600, nullptr, true);
-    QComboBox *combo = comboWith(&dialog, comboItem);
-    QCOMPARE(combo->currentIndex(), preselected);
-    QCOMPARE(combo->count(), values.size());
-    for (int index = 0; index < values.size(); ++index) {
-        combo->setCurrentIndex(index);
-        // Whatever the record held before, the dialog's choices replace it.
-        TerminalSettings settings{"old",
-                                  1,
-                                  QSerialPort::TwoStop,
-                                  QSerialPort::Data5,
-                                  QSerialPort::SoftwareControl,
-                                  QSerialPort::MarkParity,
-                                  false,
-                                  {}};
-        testsupport::MessageLog log;
-        QVERIFY(dialog.storeChoices(&settings));
-        const QMap<QString, int> stored = {{"dataBits", settings.dataBits},
-                                           {"stopBits", settings.stopBits},
-                                           {"parity", settings.parity},
-                                           {"flowControl", settings.flowControl},
-                                           {"baudRate", settings.baudRate}};
-        QCOMPARE(stored.value(field), values.at(index));
-        QCOMPARE(settings.localEchoEnabled, true);
-        QCOMPARE(log.messages(),
-                 (QStringList{QString("baud %1").arg(settings.baudRate), "name /dev/ttyUSB0"}));
-    }
 }
 
 void tst_SettingsDialog::baudRateEntries_data()
@@ -246,7 +161,7 @@ void tst_SettingsDialog::baudRateEntries()
     QFETCH(int, preselected);
     QFETCH(int, stored);
 
-    plug("ttyUSB0", {});
+    adapters.plug("ttyUSB0");
     settingsdialog dialog(nullptr, rate, nullptr, append);
     QComboBox *baud = comboWith(&dialog, QString::number(rates().first()));
     QCOMPARE(baud->count(), entries);
@@ -277,13 +192,7 @@ void tst_SettingsDialog::noPortGivesTheNoticeAndStoresNothing()
     QVERIFY(!dialog.storeChoices(&settings));
     QCOMPARE(settings.portName, QString("kept"));
     QCOMPARE(settings.baudRate, 1234);
-
-    // Ok is the only button.
-    const QList<QAbstractButton *> buttons = dialog.findChild<QDialogButtonBox *>()->buttons();
-    QCOMPARE(buttons.size(), 1);
-    QCOMPARE(dialog.findChild<QDialogButtonBox *>()->standardButton(buttons.first()),
-             QDialogButtonBox::Ok);
 }
 
-QTEST_MAIN(tst_SettingsDialog)
+KORVIX_TEST_MAIN(tst_SettingsDialog)
 #include "tst_settingsdialog.moc"

@@ -1,5 +1,6 @@
 #include "isolatedhome.h"
 #include "settingsstore.h"
+#include "testmain.h"
 
 #include <QSettings>
 #include <QTest>
@@ -104,5 +105,5 @@ void tst_SettingsStore::wrongTypesGiveTheQtConversion()
     QCOMPARE(settings.tools.functionKeys.at(3), QString());
 }
 
-QTEST_MAIN(tst_SettingsStore)
+KORVIX_TEST_MAIN(tst_SettingsStore)
 #include "tst_settingsstore.moc"

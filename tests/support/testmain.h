@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QApplication>
+
+class QObject;
+
+namespace testsupport {
+
+// Runs the test object as QTest::qExec does, but fails the test function during which a
+// "QObject::connect:" warning appears: connections in the string-based form are checked only
+// when they are made, and a misspelt signal or slot shows as nothing but that warning.
+int runFailingOnBadConnections(QObject *testObject, int argc, char **argv);
+
+} // namespace testsupport
+
+#define KORVIX_TEST_MAIN(TestObject)                                                               \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        QApplication application(argc, argv);                                                      \
+        TestObject test;                                                                           \
+        return testsupport::runFailingOnBadConnections(&test, argc, argv);                         \
+    }
