@@ -7,8 +7,6 @@
 #include <QAction>
 #include <QTest>
 
-#include <sys/resource.h>
-
 namespace harness {
 
 std::unique_ptr<MainWindow> startWithDialog(const CommandLineOptions *options,
@@ -18,14 +16,6 @@ std::unique_ptr<MainWindow> startWithDialog(const CommandLineOptions *options,
     auto window = std::make_unique<MainWindow>(nullptr, options);
     window->show();
     return window;
-}
-
-QAction *action(QWidget *window, const QString &text)
-{
-    QAction *found = testsupport::actionNamed(window, text);
-    if (!found)
-        qFatal("no action %s", qPrintable(text));
-    return found;
 }
 
 Console *console(QWidget *window)
@@ -42,33 +32,32 @@ bool consoleLooks(QWidget *window, Qt::GlobalColor base, Qt::GlobalColor text)
 
 bool looksConnected(QWidget *window)
 {
-    return console(window)->isEnabled() && action(window, "&Disconnect")->isEnabled() &&
-           !action(window, "&Connect")->isEnabled() && !action(window, "Settings")->isEnabled();
+    return console(window)->isEnabled() &&
+           testsupport::actionNamed(window, "&Disconnect")->isEnabled() &&
+           !testsupport::actionNamed(window, "&Connect")->isEnabled() &&
+           !testsupport::actionNamed(window, "Settings")->isEnabled();
 }
 
 bool looksDisconnected(QWidget *window)
 {
-    return !console(window)->isEnabled() && !action(window, "&Disconnect")->isEnabled() &&
-           action(window, "&Connect")->isEnabled() && action(window, "Settings")->isEnabled();
+    return !console(window)->isEnabled() &&
+           !testsupport::actionNamed(window, "&Disconnect")->isEnabled() &&
+           testsupport::actionNamed(window, "&Connect")->isEnabled() &&
+           testsupport::actionNamed(window, "Settings")->isEnabled();
 }
 
 void trigger(QWidget *window, const QString &actionText)
 {
-    action(window, actionText)->trigger();
+    QAction *action = testsupport::actionNamed(window, actionText);
+    if (!action)
+        qFatal("no action %s", qPrintable(actionText));
+    action->trigger();
 }
 
 void invoke(QWidget *window, const char *slot)
 {
     if (!QMetaObject::invokeMethod(window, slot, Qt::DirectConnection))
         qFatal("no slot %s", slot);
-}
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace harness

@@ -25,14 +25,10 @@ startWithDialog(const CommandLineOptions *options,
 bool looksConnected(QWidget *window);
 bool looksDisconnected(QWidget *window);
 Console *console(QWidget *window);
-QAction *action(QWidget *window, const QString &text);
 bool consoleLooks(QWidget *window, Qt::GlobalColor base, Qt::GlobalColor text);
 void trigger(QWidget *window, const QString &actionText);
 
 // Runs a private slot of the window, as a timer or signal would.
 void invoke(QWidget *window, const char *slot);
-
-// Seconds of CPU this process has used so far.
-double processCpuSeconds();
 
 } // namespace harness

@@ -1,19 +1,16 @@
+#include "adapters.h"
 #include "console.h"
 #include "harness.h"
 #include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
+#include "testmain.h"
 #include "windowprobe.h"
-
-#include <usbsim/adapter.h>
 
 #include <QDialog>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QTest>
-
-#include <memory>
-#include <vector>
 
 KORVIX_ISOLATE_HOME
 
@@ -36,34 +33,22 @@ class tst_Reconnection : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY2(usbsim::insideSandbox(), "run inside usbsim sandbox"); }
     void init() { QSettings("velmorand", "korvix").clear(); }
     void cleanup() { adapters.clear(); }
 
     void startupFilters_data();
     void startupFilters();
     void moreThanOneMatchHandsOverToTheDialog();
-    void retriesEverySecondThenConnectsAfterAMatch();
+    void retriesUntilAMatchThenConnectsOnce();
     void afterAManualConnectTheFirstCandidateIsAdopted();
-    void manyLostDeviceErrorsMakeOneChain();
 
 private:
-    usbsim::Adapter *plug(const Plugged &p);
-    std::vector<std::unique_ptr<usbsim::Adapter>> adapters;
+    usbsim::Adapter *plug(const Plugged &p)
+    {
+        return adapters.plug(p.name, {quint16(p.vendor), quint16(p.product), p.serial});
+    }
+    testsupport::Adapters adapters;
 };
-
-usbsim::Adapter *tst_Reconnection::plug(const Plugged &p)
-{
-    usbsim::UsbIdentity identity;
-    identity.vendorId = quint16(p.vendor);
-    identity.productId = quint16(p.product);
-    identity.serialNumber = p.serial;
-    adapters.push_back(std::make_unique<usbsim::Adapter>(identity));
-    if (!adapters.back()->plug(p.name))
-        qFatal("cannot plug %s: %s", qPrintable(p.name),
-               qPrintable(adapters.back()->errorString()));
-    return adapters.back().get();
-}
 
 void tst_Reconnection::startupFilters_data()
 {
@@ -136,15 +121,19 @@ void tst_Reconnection::moreThanOneMatchHandsOverToTheDialog()
     plug({"ttyUSB1", 0x0403, 0x6001, "twin"});
     CommandLineOptions options;
     options.serialNumber = "twin";
+    testsupport::MessageLog log;
     testsupport::ModalDialogScript script({testsupport::accept, testsupport::reject});
     MainWindow window(nullptr, &options);
     QTRY_COMPARE(script.answered(), 2);
     QCOMPARE(script.seen(), (QStringList{"QMessageBox: automatic reconnect found more than one "
                                          "device.\nNow configure manually.",
                                          "settingsdialog"}));
+    // The search ends there: no attempt follows, not even after a search period.
+    QTest::qWait(1200);
+    QCOMPARE(log.count("onTryToReconnect()"), 1);
 }
 
-void tst_Reconnection::retriesEverySecondThenConnectsAfterAMatch()
+void tst_Reconnection::retriesUntilAMatchThenConnectsOnce()
 {
     CommandLineOptions options;
     options.vendorId = 0x0403;
@@ -152,21 +141,13 @@ void tst_Reconnection::retriesEverySecondThenConnectsAfterAMatch()
     testsupport::MessageLog log;
     MainWindow window(nullptr, &options);
     window.show();
-    QTRY_COMPARE_WITH_TIMEOUT(log.count("onTryToReconnect()"), 3, 4000);
+    QTRY_COMPARE(log.count("onTryToReconnect()"), 3);
+    QCOMPARE(log.count("foundit = false"), 3);
+    QVERIFY(harness::looksDisconnected(&window));
     usbsim::Adapter *adapter = plug({"ttyUSB3", 0x0403, 0x6001, "LATE"});
-    QTRY_VERIFY_WITH_TIMEOUT(harness::looksConnected(&window), 3000);
-
-    const QList<qint64> attempts = log.timesOf("onTryToReconnect()");
-    for (int i = 1; i < attempts.size(); ++i) {
-        const qint64 gap = attempts.at(i) - attempts.at(i - 1);
-        QVERIFY2(gap >= 950 && gap < 1600, qPrintable(QString("gap %1 ms").arg(gap)));
-    }
-    const qint64 planned = log.timesOf("planned: onConnect()").value(0, -1);
-    const qint64 connecting = log.timesOf("brate = 115200").value(0, -1);
-    QVERIFY(planned >= 0);
-    QVERIFY2(connecting - planned >= 45 && connecting - planned < 500,
-             qPrintable(QString("%1 ms").arg(connecting - planned)));
+    QTRY_VERIFY(harness::looksConnected(&window));
     QCOMPARE(log.count("brate = 115200"), 1);
+    QVERIFY(log.indexOf("planned: onConnect()") < log.indexOf("brate = 115200"));
 
     QTest::keyClicks(harness::console(&window), "hello\r");
     QTRY_COMPARE(adapter->received(), QByteArray("hello\n"));
@@ -196,24 +177,5 @@ void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
     QVERIFY(harness::looksConnected(window.get()));
 }
 
-void tst_Reconnection::manyLostDeviceErrorsMakeOneChain()
-{
-    usbsim::Adapter *adapter = plug({"ttyUSB0", 0x0403, 0x6001, "ONE"});
-    CommandLineOptions options;
-    options.serialNumber = "one";
-    MainWindow window(nullptr, &options);
-    window.show();
-    QTRY_VERIFY(harness::looksConnected(&window));
-
-    testsupport::MessageLog log;
-    adapter->unplug();
-    for (int i = 0; i < 20; ++i)
-        QMetaObject::invokeMethod(&window, "handleError",
-                                  Q_ARG(QSerialPort::SerialPortError, QSerialPort::ResourceError));
-    QTest::qWait(3300);
-    const int attempts = log.count("onTryToReconnect()");
-    QVERIFY2(attempts >= 3 && attempts <= 4, qPrintable(QString::number(attempts)));
-}
-
-QTEST_MAIN(tst_Reconnection)
+KORVIX_TEST_MAIN(tst_Reconnection)
 #include "tst_reconnection.moc"
