@@ -183,18 +183,16 @@ void tst_Connection::lineSettingsReachThePort_data()
     QTest::addColumn<int>("speed");
     // A pseudo-terminal keeps eight data bits and no parity whatever it is told; the port's own
     // getters show what korvix asked for.
-    QTest::addColumn<int>("cflag"); // CSTOPB, CRTSCTS, PARODD
-    QTest::addColumn<int>("iflag"); // IXON, IXOFF
+    QTest::addColumn<int>("cflag");       // CSTOPB, CRTSCTS, PARODD
+    QTest::addColumn<int>("iflag");       // IXON, IXOFF
     QTest::addColumn<QString>("getters"); // baud, data bits, parity, stop bits, flow control
 
-    QTest::newRow("untouched: 8N1") << QStringList{} << int(B115200) << 0 << 0
-                                    << "115200 8 0 1 0";
+    QTest::newRow("untouched: 8N1") << QStringList{} << int(B115200) << 0 << 0 << "115200 8 0 1 0";
     QTest::newRow("57600 7E2 RTS/CTS")
-        << QStringList{"57600", "7", "even", "2", "RTS/CTS"} << int(B57600)
-        << int(CSTOPB | CRTSCTS) << 0 << "57600 7 2 2 1";
-    QTest::newRow("1200 5O1 XON/XOFF") << QStringList{"1200", "5", "odd", "XON/XOFF"}
-                                       << int(B1200) << int(PARODD) << int(IXON | IXOFF)
-                                       << "1200 5 3 1 2";
+        << QStringList{"57600", "7", "even", "2", "RTS/CTS"} << int(B57600) << int(CSTOPB | CRTSCTS)
+        << 0 << "57600 7 2 2 1";
+    QTest::newRow("1200 5O1 XON/XOFF") << QStringList{"1200", "5", "odd", "XON/XOFF"} << int(B1200)
+                                       << int(PARODD) << int(IXON | IXOFF) << "1200 5 3 1 2";
 }
 
 void tst_Connection::lineSettingsReachThePort()
