@@ -115,7 +115,7 @@ private slots:
     void init();
     void cleanup();
 
-    void receivedBytesReachConsoleAndLog();
+    void theLogHoldsEveryReceivedByteAcrossAReconnect();
     void aBurstWithinOneTickIsOnePutData();
     void nothingIsShownWhileClosed();
     void lineEndingsOnTheWire_data();
@@ -124,7 +124,6 @@ private slots:
     void bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing();
-    void logSurvivesReconnectAndRestartsEmpty();
     void aFloodIsLoggedWhateverClosesThePort_data();
     void aFloodIsLoggedWhateverClosesThePort();
 
@@ -164,29 +163,42 @@ std::unique_ptr<MainWindow> tst_DataPath::connectedWindow(const CommandLineOptio
     return window;
 }
 
-void tst_DataPath::receivedBytesReachConsoleAndLog()
+void tst_DataPath::theLogHoldsEveryReceivedByteAcrossAReconnect()
 {
     const QString logPath = scratch.filePath("all.log");
     const CommandLineOptions options;
     auto window = connectedWindow(&options);
     logTo(window.get(), logPath);
-    QVERIFY(showsImage(testsupport::actionNamed(window.get(), "&Log2file")->icon(),
-                       ":/images/process-stop.png"));
+    QAction *logAction = testsupport::actionNamed(window.get(), "&Log2file");
+    QVERIFY(showsImage(logAction->icon(), ":/images/process-stop.png"));
 
     const QByteArray sent = "hello\r\n" + allBytes() + QByteArray(3, '\0') + "\r\rend";
     adapter->send(sent);
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("hello"));
     QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith("end"));
     QCOMPARE(fileContents(logPath), sent); // on disk by the tick that showed it
-
-    harness::trigger(window.get(), "&Log2file"); // off: the file is closed and complete
-    QVERIFY(showsImage(testsupport::actionNamed(window.get(), "&Log2file")->icon(),
-                       ":/images/document-save-2.png"));
-    QCOMPARE(fileContents(logPath), sent);
     // Typed bytes are not logged.
     QTest::keyClicks(harness::console(window.get()), "typed");
     QTRY_COMPARE(adapter->received(), QByteArray("typed"));
-    QCOMPARE(fileContents(logPath), sent);
+
+    harness::trigger(window.get(), "&Disconnect");
+    harness::trigger(window.get(), "&Connect");
+    QVERIFY(harness::looksConnected(window.get()));
+    adapter->send("after");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("after"));
+    logAction->trigger(); // off: the file is closed and complete
+    QVERIFY(showsImage(logAction->icon(), ":/images/document-save-2.png"));
+    QCOMPARE(fileContents(logPath), sent + "after");
+
+    // Starting again with the same name empties the file first.
+    logTo(window.get(), logPath, [](QDialog *confirm) {
+        qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
+    });
+    QCOMPARE(fileContents(logPath), QByteArray());
+    adapter->send("again");
+    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("again"));
+    logAction->trigger();
+    QCOMPARE(fileContents(logPath), QByteArray("again"));
 }
 
 void tst_DataPath::aBurstWithinOneTickIsOnePutData()
@@ -350,33 +362,6 @@ void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing()
     logAction->trigger();
     QCOMPARE(none.answered(), 0);
     QVERIFY(showsImage(logAction->icon(), ":/images/document-save-2.png"));
-}
-
-void tst_DataPath::logSurvivesReconnectAndRestartsEmpty()
-{
-    const QString logPath = scratch.filePath("reconnect.log");
-    const CommandLineOptions options;
-    auto window = connectedWindow(&options);
-    logTo(window.get(), logPath);
-    adapter->send("before;");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("before"));
-    harness::trigger(window.get(), "&Disconnect");
-    harness::trigger(window.get(), "&Connect");
-    QVERIFY(harness::looksConnected(window.get()));
-    adapter->send("after");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("after"));
-    harness::trigger(window.get(), "&Log2file");
-    QCOMPARE(fileContents(logPath), QByteArray("before;after"));
-
-    // Starting again with the same name empties the file first.
-    logTo(window.get(), logPath, [](QDialog *confirm) {
-        qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
-    });
-    QCOMPARE(fileContents(logPath), QByteArray());
-    adapter->send("again");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("again"));
-    harness::trigger(window.get(), "&Log2file");
-    QCOMPARE(fileContents(logPath), QByteArray("again"));
 }
 
 void tst_DataPath::aFloodIsLoggedWhateverClosesThePort_data()

@@ -36,8 +36,7 @@ class tst_Frame : public QObject
 private slots:
     void init() { QSettings("velmorand", "korvix").clear(); }
 
-    void startState();
-    void geometryIsReadAndWrittenFromTheWindow();
+    void startsReadyAndKeepsItsGeometry();
     void commandLineValuesAreNotStored_data();
     void commandLineValuesAreNotStored();
     void startupChoosesSearchOrDialog_data();
@@ -47,24 +46,17 @@ private slots:
     void noPortOfferedClosesTheWindow();
 };
 
-void tst_Frame::startState()
-{
-    const CommandLineOptions options = searchingOptions();
-    MainWindow window(nullptr, &options);
-    QCOMPARE(window.windowTitle(), QString("korvix"));
-    QCOMPARE(testsupport::statusText(&window), QString("Ready"));
-    auto *console = qobject_cast<Console *>(window.centralWidget());
-    QVERIFY(console);
-    QVERIFY(!console->isEnabled());
-}
-
-void tst_Frame::geometryIsReadAndWrittenFromTheWindow()
+void tst_Frame::startsReadyAndKeepsItsGeometry()
 {
     QSettings("velmorand", "korvix").setValue("pos", QPoint(50, 60));
     QSettings("velmorand", "korvix").setValue("size", QSize(700, 500));
     {
         const CommandLineOptions options = searchingOptions();
         MainWindow window(nullptr, &options);
+        QCOMPARE(window.windowTitle(), QString("korvix"));
+        QCOMPARE(testsupport::statusText(&window), QString("Ready"));
+        auto *console = qobject_cast<Console *>(window.centralWidget());
+        QVERIFY(console && !console->isEnabled());
         QCOMPARE(window.pos(), QPoint(50, 60));
         QCOMPARE(window.size(), QSize(700, 500));
         window.move(310, 320);
