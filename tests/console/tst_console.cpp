@@ -68,7 +68,6 @@ private slots:
     void everyByteValueIsShown();
     void paragraphs_data();
     void paragraphs();
-    void receivedTextIsYellowAndMarkupIsRendered();
     void emptyChunkOnlyScrolls();
     void looksAsRenderedByTheParser_data();
     void looksAsRenderedByTheParser();
@@ -138,17 +137,6 @@ void tst_Console::paragraphs()
     QFETCH(QStringList, blocks);
     console->putData(chunk);
     QCOMPARE(blockTexts(*console), blocks);
-}
-
-void tst_Console::receivedTextIsYellowAndMarkupIsRendered()
-{
-    console->putData("plain");
-    console->putData("<b>x");
-    const QTextBlock plain = console->document()->firstBlock();
-    QCOMPARE(firstFormat(plain).foreground().color(), QColor("#ffff00"));
-    QCOMPARE(plain.next().text(), QString("x"));
-    QCOMPARE(firstFormat(plain.next()).foreground().color(), QColor("#ffff00"));
-    QCOMPARE(firstFormat(plain.next()).fontWeight(), int(QFont::Bold));
 }
 
 void tst_Console::emptyChunkOnlyScrolls()
@@ -268,8 +256,6 @@ void tst_Console::keys_data()
     QTest::newRow("shift alone, hex echo")
         << int(Qt::Key_Shift) << "" << true << true << QByteArray() << QStringList{""} << ""
         << QStringList{"holla 0"};
-    QTest::newRow("ctrl+c") << int(Qt::Key_C) << "\x03" << false << false << QByteArray("\x03")
-                            << QStringList{""} << "" << QStringList{};
     QTest::newRow("F3") << int(Qt::Key_F3) << "" << false << false << QByteArray("AT\r")
                         << QStringList{""} << "" << QStringList{};
     QTest::newRow("F3, text echo") << int(Qt::Key_F3) << "" << true << false << QByteArray("AT\r")
