@@ -1,21 +1,15 @@
 #include "console.h"
 #include "isolatedhome.h"
 #include "messagelog.h"
-#include "reference.h"
 #include "testmain.h"
 
 #include <QApplication>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 
 KORVIX_ISOLATE_HOME
-
-using consolereference::describe;
-using consolereference::putThroughParser;
-using consolereference::sameDocument;
 
 namespace {
 
@@ -31,21 +25,6 @@ QTextCharFormat firstFormat(const QTextBlock &block)
 {
     const QVector<QTextLayout::FormatRange> formats = block.textFormats();
     return formats.isEmpty() ? QTextCharFormat() : formats.first().format;
-}
-
-QByteArray randomBytes(QRandomGenerator *random, int size)
-{
-    static const QByteArray kinds[] = {
-        "abcXYZ019.,:;=+-*/()[]{}'\"!?#$%~^_|@`\x7f", " ", "\n", "\r\n", "<>&",
-        QByteArray("\x00\x01\x09\x1b\x80\xc3\xff", 7)};
-    QByteArray bytes;
-    const QByteArray &favourite = kinds[random->bounded(6)];
-    while (bytes.size() < size) {
-        const QByteArray &kind = random->bounded(3) ? favourite : kinds[random->bounded(6)];
-        if (random->bounded(8) || &kind != &kinds[4])
-            bytes += kind.at(random->bounded(kind.size()));
-    }
-    return bytes;
 }
 
 void press(Console *console, int key, const QString &text = QString(),
@@ -66,11 +45,7 @@ private slots:
     void cleanup();
 
     void everyByteValueIsShown();
-    void paragraphs_data();
-    void paragraphs();
     void emptyChunkOnlyScrolls();
-    void looksAsRenderedByTheParser_data();
-    void looksAsRenderedByTheParser();
     void chunkLargerThanTheBudgetShowsItsNewestBytes();
     void keys_data();
     void keys();
@@ -121,24 +96,6 @@ void tst_Console::everyByteValueIsShown()
     QCOMPARE(sent.count(), 0);
 }
 
-void tst_Console::paragraphs_data()
-{
-    QTest::addColumn<QByteArray>("chunk");
-    QTest::addColumn<QStringList>("blocks");
-    QTest::newRow("CR LF") << QByteArray("AB\r\n") << QStringList{"AB. ", "", ""};
-    QTest::newRow("no line end") << QByteArray("AB") << QStringList{"AB"};
-    QTest::newRow("LF inside") << QByteArray("A\nB") << QStringList{"A\u2028B"};
-    QTest::newRow("LF CR") << QByteArray("A\n\r") << QStringList{"A\u2028."};
-}
-
-void tst_Console::paragraphs()
-{
-    QFETCH(QByteArray, chunk);
-    QFETCH(QStringList, blocks);
-    console->putData(chunk);
-    QCOMPARE(blockTexts(*console), blocks);
-}
-
 void tst_Console::emptyChunkOnlyScrolls()
 {
     for (int i = 0; i < 60; ++i)
@@ -152,64 +109,6 @@ void tst_Console::emptyChunkOnlyScrolls()
     QCOMPARE(log.messages(), QStringList{});
     QVERIFY(bar->maximum() > 0);
     QCOMPARE(bar->value(), bar->maximum());
-}
-
-void tst_Console::looksAsRenderedByTheParser_data()
-{
-    // One mode letter per chunk: t text, h hexadecimal.
-    QTest::addColumn<QByteArrayList>("chunks");
-    QTest::addColumn<QString>("modes");
-
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    QTest::newRow("every byte value") << QByteArrayList{all, all, all} << "tht";
-    QTest::newRow("line feeds") << QByteArrayList{"\n",       "\n\n\n",    "a\r\n",
-                                                  "\r\n\r\n", "x\ny\n",    " \n  \n",
-                                                  "\n  lead", "trail  \n", "\n\r"}
-                                << "ttttttttt";
-    QTest::newRow("spaces") << QByteArrayList{"   ", "a    b", "  lead", "trail   ", " \x01 \x7f  "}
-                            << "ttttt";
-    QTest::newRow("markup") << QByteArrayList{"<b>bold",        "a&amp;b  c", "1 < 2\n3 > 2\n",
-                                              "<i>x\n y</i>\n", "&",          "<",
-                                              "<br>\n\n"}
-                            << "ttttttt";
-    QTest::newRow("empty chunks and mode switches")
-        << QByteArrayList{"", "a\n", "", "\n", "", "b", ""} << "thtthht";
-    QRandomGenerator random(7);
-    QTest::newRow("larger than the budget")
-        << QByteArrayList{randomBytes(&random, 500),  randomBytes(&random, 40000),
-                          randomBytes(&random, 5000), QByteArray(20000, ' ') + "x\n",
-                          randomBytes(&random, 4000), randomBytes(&random, 90)}
-        << "tththt";
-    QByteArrayList chunks;
-    QString modes;
-    for (int i = 0; i < 120; ++i) {
-        chunks << randomBytes(&random, random.bounded(40) ? random.bounded(300) : 20000);
-        modes += random.bounded(10) ? 't' : 'h';
-    }
-    QTest::newRow("random") << chunks << modes;
-}
-
-void tst_Console::looksAsRenderedByTheParser()
-{
-    QFETCH(QByteArrayList, chunks);
-    QFETCH(QString, modes);
-    QPlainTextEdit reference;
-    reference.document()->setMaximumBlockCount(100);
-    bool hex = false;
-    for (int i = 0; i < chunks.size(); ++i) {
-        if (hex != (modes.at(i) == 'h')) {
-            hex = !hex;
-            QTest::keyClick(console, hex ? Qt::Key_F11 : Qt::Key_F12);
-        }
-        console->putData(chunks.at(i));
-        putThroughParser(&reference, chunks.at(i), hex);
-        const bool same = sameDocument(console->document(), reference.document());
-        if (!same) // shows where they differ
-            QCOMPARE(describe(console->document()), describe(reference.document()));
-        QVERIFY(same);
-    }
 }
 
 void tst_Console::chunkLargerThanTheBudgetShowsItsNewestBytes()

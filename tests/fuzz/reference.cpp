@@ -2,27 +2,12 @@
 
 #include "console.h"
 
-#include <QDebug>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 namespace consolereference {
-
-QStringList describe(const QTextDocument *document)
-{
-    QStringList blocks;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        QString line;
-        QDebug out(&line);
-        out << block.text() << block.blockFormat().properties() << block.charFormat().properties();
-        for (const QTextLayout::FormatRange &range : block.textFormats())
-            out << range.start << range.length << range.format.properties();
-        blocks << line;
-    }
-    return blocks;
-}
 
 bool sameDocument(const QTextDocument *a, const QTextDocument *b)
 {

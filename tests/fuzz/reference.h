@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QStringList>
 
 class QPlainTextEdit;
 class QTextDocument;
 
-// The rendering the console's fast path must match exactly, shared by its test and its fuzzer.
+// The rendering the console's fast path must match exactly.
 namespace consolereference {
 
 // The straightforward rendering: each chunk through the rich-text parser, then only the newest
@@ -16,9 +15,5 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex);
 // Whether two documents show alike: paragraphs, their texts and formats, the formats of their
 // spans.
 bool sameDocument(const QTextDocument *a, const QTextDocument *b);
-
-// Everything the pane shows of a document: each paragraph's text and formats, and the formats of
-// its spans; readable where sameDocument() says they differ.
-QStringList describe(const QTextDocument *document);
 
 } // namespace consolereference
