@@ -18,6 +18,14 @@ std::unique_ptr<MainWindow> startWithDialog(const CommandLineOptions *options,
     return window;
 }
 
+std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options)
+{
+    auto window = startWithDialog(options);
+    if (!QTest::qWaitFor([&] { return looksConnected(window.get()); }))
+        QTest::qFail("the window did not connect", __FILE__, __LINE__);
+    return window;
+}
+
 Console *console(QWidget *window)
 {
     return window->findChild<Console *>();

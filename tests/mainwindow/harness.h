@@ -21,6 +21,9 @@ std::unique_ptr<MainWindow>
 startWithDialog(const CommandLineOptions *options,
                 testsupport::ModalDialogScript::Answer answer = testsupport::accept);
 
+// The same, and waits until the window shows the connection.
+std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options);
+
 // The connection as the user sees it.
 bool looksConnected(QWidget *window);
 bool looksDisconnected(QWidget *window);

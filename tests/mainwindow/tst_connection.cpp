@@ -237,8 +237,7 @@ void tst_Connection::otherPortErrorsChangeNothing()
 {
     QFETCH(int, error);
     const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options);
-    QTRY_VERIFY(harness::looksConnected(window.get()));
+    auto window = harness::connectedWindow(&options);
     testsupport::MessageLog log;
     QMetaObject::invokeMethod(
         window.get(), "handleError",
@@ -262,8 +261,7 @@ void tst_Connection::disconnectShowsItAndKeepsTheLineStates()
     const QString lamp = noStatusLines ? red : green, toggled = noStatusLines ? green : red;
     CommandLineOptions options;
     options.noStatusLines = noStatusLines;
-    auto window = harness::startWithDialog(&options);
-    QTRY_VERIFY(harness::looksConnected(window.get()));
+    auto window = harness::connectedWindow(&options);
     QVERIFY(lampsShow(window.get(), lamp, lamp));
     harness::trigger(window.get(), "&DTR");
     harness::trigger(window.get(), "&RTS");
@@ -348,8 +346,7 @@ void tst_Connection::openFailureIsReported()
 void tst_Connection::aLostDeviceMakesOneSearch()
 {
     const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options);
-    QTRY_VERIFY(harness::looksConnected(window.get()));
+    auto window = harness::connectedWindow(&options);
 
     testsupport::MessageLog log;
     adapter->unplug();

@@ -116,8 +116,7 @@ private slots:
     void cleanup();
 
     void theLogHoldsEveryReceivedByteAcrossAReconnect();
-    void aBurstWithinOneTickIsOnePutData();
-    void nothingIsShownWhileClosed();
+    void aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed();
     void lineEndingsOnTheWire_data();
     void lineEndingsOnTheWire();
     void clearLeavesLogAndPendingBytes();
@@ -128,8 +127,6 @@ private slots:
     void aFloodIsLoggedWhateverClosesThePort();
 
 private:
-    std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options);
-
     std::unique_ptr<usbsim::Adapter> adapter;
     QTemporaryDir scratch;
 };
@@ -155,19 +152,11 @@ void tst_DataPath::cleanup()
         QProcess::execute("umount", {"-q", mounted});
 }
 
-std::unique_ptr<MainWindow> tst_DataPath::connectedWindow(const CommandLineOptions *options)
-{
-    auto window = harness::startWithDialog(options);
-    if (!QTest::qWaitFor([&] { return harness::looksConnected(window.get()); }))
-        qWarning("the window did not connect");
-    return window;
-}
-
 void tst_DataPath::theLogHoldsEveryReceivedByteAcrossAReconnect()
 {
     const QString logPath = scratch.filePath("all.log");
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     logTo(window.get(), logPath);
     QAction *logAction = testsupport::actionNamed(window.get(), "&Log2file");
     QVERIFY(showsImage(logAction->icon(), ":/images/process-stop.png"));
@@ -201,10 +190,10 @@ void tst_DataPath::theLogHoldsEveryReceivedByteAcrossAReconnect()
     QCOMPARE(fileContents(logPath), QByteArray("again"));
 }
 
-void tst_DataPath::aBurstWithinOneTickIsOnePutData()
+void tst_DataPath::aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed()
 {
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     testsupport::MessageLog log;
     // Send right after a tick, so that the whole burst lands well before the next one.
     QTRY_VERIFY(!tickSizes(log).isEmpty());
@@ -216,18 +205,13 @@ void tst_DataPath::aBurstWithinOneTickIsOnePutData()
     QTRY_VERIFY(tickSizes(log).contains(3000));
     QCOMPARE(tickSizes(log).count(3000), 1);
     QCOMPARE(log.count(QString(3000, 'x')), 1);
-}
 
-void tst_DataPath::nothingIsShownWhileClosed()
-{
-    const CommandLineOptions options;
-    auto window = connectedWindow(&options);
     harness::trigger(window.get(), "&Disconnect");
-    testsupport::MessageLog log;
+    log.clear();
     adapter->send("ignored");
     QTest::qWait(350);
     QCOMPARE(tickSizes(log), QList<int>{});
-    QCOMPARE(harness::console(window.get())->toPlainText(), QString());
+    QCOMPARE(harness::console(window.get())->toPlainText(), QString(3000, 'x'));
 }
 
 void tst_DataPath::lineEndingsOnTheWire_data()
@@ -257,7 +241,7 @@ void tst_DataPath::lineEndingsOnTheWire()
         store.setValue("keyF2", "a\rb\nc");
     }
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     QTest::keyClick(harness::console(window.get()), Qt::Key(key));
     QTRY_COMPARE(adapter->received(), wire);
 }
@@ -266,7 +250,7 @@ void tst_DataPath::clearLeavesLogAndPendingBytes()
 {
     const QString logPath = scratch.filePath("clear.log");
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     logTo(window.get(), logPath);
     adapter->send("shown\n");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("shown"));
@@ -284,7 +268,7 @@ void tst_DataPath::clearLeavesLogAndPendingBytes()
 void tst_DataPath::bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect()
 {
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     adapter->send("before\n");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("before"));
 
@@ -334,7 +318,7 @@ void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing()
     const QString path = fileName.isEmpty() ? QString() : mounted + "/" + fileName;
 
     const CommandLineOptions options;
-    auto window = connectedWindow(&options);
+    auto window = harness::connectedWindow(&options);
     testsupport::MessageLog log;
     {
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
@@ -382,7 +366,7 @@ void tst_DataPath::aFloodIsLoggedWhateverClosesThePort()
     options.forceLog = true;
     const qint64 flood = 3 * 1024 * 1024;
     {
-        auto window = connectedWindow(&options);
+        auto window = harness::connectedWindow(&options);
         // Logging from the start: on, and the old file emptied before the first byte.
         QVERIFY(showsImage(testsupport::actionNamed(window.get(), "&Log2file")->icon(),
                            ":/images/process-stop.png"));

@@ -157,8 +157,7 @@ void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
 {
     usbsim::Adapter *first = plug({"ttyUSB0", 0x0403, 0x6001, "FIRST"});
     const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options);
-    QTRY_VERIFY(harness::looksConnected(window.get()));
+    auto window = harness::connectedWindow(&options);
 
     // Same type, other serial number: a candidate by its identifiers, and the first one met.
     first->unplug();
