@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -12,39 +11,12 @@
 
 XServer::XServer()
 {
-    // Sandboxes share /tmp but not their process numbers, so an X server in one sandbox takes
-    // the lock file of another's for stale and steals its display. A display number drawn at
-    // random from a wide range, and free of lock files, keeps them apart.
-    for (int attempt = 0; attempt < 20 && display.isEmpty(); ++attempt) {
-        const int number = QRandomGenerator::global()->bounded(100, 30000);
-        if (QFile::exists(QString("/tmp/.X%1-lock").arg(number)) ||
-            QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
-            continue;
-        const QString name = QString(":%1").arg(number);
-        // -noreset: a server that resets when its last client leaves refuses the next one
-        // meanwhile.
-        server.start("Xvfb",
-                     {name, "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        if (!server.waitForStarted(5000))
-            break;
-        // The socket file appears before the server accepts; xdpyinfo only succeeds once it does.
-        const bool listening = QTest::qWaitFor(
-            [&] {
-                QProcess probe;
-                probe.setStandardOutputFile(QProcess::nullDevice());
-                probe.setStandardErrorFile(QProcess::nullDevice());
-                probe.start("xdpyinfo", {"-display", name});
-                return server.state() == QProcess::NotRunning ||
-                       (probe.waitForFinished(5000) && probe.exitCode() == 0);
-            },
-            10000);
-        if (listening && server.state() == QProcess::Running) {
-            display = name;
-        } else {
-            server.kill();
-            server.waitForFinished(2000);
-        }
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral(KORVIX_XVFB_SCRIPT), {QStringLiteral("1280x1024x24")});
+    // Its first line, the display, comes once the server accepts clients.
+    while (!server.canReadLine() && server.waitForReadyRead(20000)) {
     }
+    display = QString::fromLatin1(server.readLine()).trimmed();
 }
 
 XServer::~XServer()

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-// A private X server for the tests that drive the real program, started on a free display
-// and stopped (gracefully, so it leaves no lock files) when the object goes.
+// A private X server for the tests that drive the real program, started by scripts/xvfb on a
+// free display and stopped (gracefully, so it leaves no lock files) when the object goes.
 class XServer
 {
 public:
