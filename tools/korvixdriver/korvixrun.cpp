@@ -1,5 +1,7 @@
 #include "korvixrun.h"
 
+#include "privatehome.h"
+
 #include <usbsim/adapter.h>
 
 #include <QDir>
@@ -34,15 +36,13 @@ KorvixRun::KorvixRun(const XServer &server)
 {
     environment.remove("QT_QPA_PLATFORM");
     environment.insert("DISPLAY", x.name());
-    environment.insert("HOME", homeDir.path());
-    environment.insert("XDG_CONFIG_HOME", homeDir.path() + "/.config");
-    environment.insert("XDG_RUNTIME_DIR", homeDir.path() + "/runtime");
+    const QProcessEnvironment home = privateHomeEnvironment(homeDir.path());
+    const QStringList names = home.keys();
+    for (const QString &name : names)
+        environment.insert(name, home.value(name));
     environment.insert("LANG", "C.UTF-8");
     environment.remove("LC_ALL");
     environment.remove("LANGUAGE");
-    QDir(homeDir.path()).mkpath("runtime");
-    QFile::setPermissions(homeDir.path() + "/runtime",
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 KorvixRun::~KorvixRun()
