@@ -239,10 +239,23 @@ int KorvixRun::openFileDescriptors() const
         .size();
 }
 
+namespace {
+// A "Name:   123 kB" line of /proc/PID/status.
+qint64 statusKilobytes(qint64 pid, const QString &name)
+{
+    const QRegularExpression line(name + ":\\s+(\\d+) kB");
+    return line.match(QString::fromLatin1(procFile(pid, "status"))).captured(1).toLongLong();
+}
+} // namespace
+
 qint64 KorvixRun::residentKilobytes() const
 {
-    const QRegularExpression rss("VmRSS:\\s+(\\d+) kB");
-    return rss.match(QString::fromLatin1(procFile(pid(), "status"))).captured(1).toLongLong();
+    return statusKilobytes(pid(), "VmRSS");
+}
+
+qint64 KorvixRun::peakResidentKilobytes() const
+{
+    return statusKilobytes(pid(), "VmHWM");
 }
 
 void BlackboxTestCase::initTestCase()

@@ -62,9 +62,10 @@ public:
     bool crashed() const { return process.exitStatus() == QProcess::CrashExit; }
 
     qint64 pid() const { return process.processId(); }
-    double cpuSeconds() const;       // user + system time so far, from /proc
-    int openFileDescriptors() const; // from /proc
-    qint64 residentKilobytes() const;
+    double cpuSeconds() const;            // user + system time so far, from /proc
+    int openFileDescriptors() const;      // from /proc
+    qint64 residentKilobytes() const;     // from /proc
+    qint64 peakResidentKilobytes() const; // the most resident memory so far, from /proc
 
     QString home() const { return homeDir.path(); }
     QString settingsFile() const { return homeDir.path() + "/.config/velmorand/korvix.conf"; }
