@@ -187,13 +187,6 @@ bool KorvixRun::xdotoolOn(unsigned long window, const QStringList &arguments)
     return ok;
 }
 
-bool KorvixRun::screenshot(const QString &path) const
-{
-    bool ok = false;
-    tool("import", {"-window", "root", path}, &ok);
-    return ok && QFile::exists(path);
-}
-
 bool KorvixRun::closeWindow(unsigned long window)
 {
     bool ok = false;

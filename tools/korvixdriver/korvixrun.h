@@ -52,7 +52,6 @@ public:
     bool waitForTitle(unsigned long window, const QString &title, int timeoutMs = 10000);
     bool typeText(unsigned long window, const QString &text);
     bool pressKey(unsigned long window, const QString &key);
-    bool screenshot(const QString &path) const;
     bool closeWindow(unsigned long window);
     // Closed through its window, it must end by itself with exit code 0.
     bool closeNormally(unsigned long window);
