@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -94,15 +93,6 @@ bool logMatches(const QString &path, const Run &run, const QByteArray &text)
         offset += expected.size();
     }
     return true;
-}
-
-qint64 procStatusKB(qint64 pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QRegularExpression line(QStringLiteral("%1:\\s+(\\d+) kB").arg(field));
-    return line.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
 // Tick lines look like "korvix.receive.tick 12.345 40960": seconds since start, bytes shown.
@@ -219,7 +209,7 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
     figures->cpuSecondsPerMB = (korvix.cpuSeconds() - cpuBefore) / (run.size / 1e6);
     figures->mbPerSecond = (run.size - figures->lost) / 1e6 / feedS;
     figures->endKB = korvix.residentKilobytes();
-    figures->peakKB = procStatusKB(korvix.pid(), "VmHWM");
+    figures->peakKB = korvix.peakResidentKilobytes();
 
     if (!korvix.closeNormally(window))
         return false;

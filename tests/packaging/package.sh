@@ -29,15 +29,11 @@ appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >/dev/n
 mandoc -T lint "$root/usr/share/man/man1/korvix.1.gz"
 lintian --fail-on error,warning "$deb"
 
-# A private X server on a display number nobody uses (see scripts/demo).
-for _ in $(seq 20); do
-    display=$((100 + RANDOM % 20000))
-    [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ] || break
-done
-Xvfb ":$display" -noreset -screen 0 800x600x24 -nolisten tcp 2>/dev/null &
+# A private X server; its first line is its display.
+exec 3< <(exec "$(dirname "$0")/../../scripts/xvfb" 800x600x24)
 pids+=($!)
-for _ in $(seq 100); do xdpyinfo -display ":$display" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=:$display LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 LANGUAGE=de \
+read -r display <&3 || { echo "no X server could be started"; exit 1; }
+DISPLAY=$display LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 LANGUAGE=de \
     "$root/usr/bin/korvix" --filterSN none 2>"$work/traces" &
 pids+=($!)
 for _ in $(seq 300); do grep -qxE 'my translator installed|myTranslator not found' "$work/traces" && break; sleep 0.1; done

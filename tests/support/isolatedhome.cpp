@@ -1,6 +1,7 @@
 #include "isolatedhome.h"
 
-#include <QByteArray>
+#include "privatehome.h"
+
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -24,15 +25,10 @@ void isolateHome()
         std::fprintf(stderr, "cannot create an isolated home directory\n");
         std::abort();
     }
-    const QByteArray path = home.path().toLocal8Bit();
-    qputenv("HOME", path);
-    qputenv("XDG_CONFIG_HOME", path + "/.config");
-    qputenv("XDG_DATA_HOME", path + "/.local/share");
-    qputenv("XDG_CACHE_HOME", path + "/.cache");
-    qputenv("XDG_RUNTIME_DIR", path + "/runtime");
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QProcessEnvironment environment = privateHomeEnvironment(home.path());
+    const QStringList names = environment.keys();
+    for (const QString &name : names)
+        qputenv(name.toLocal8Bit().constData(), environment.value(name).toLocal8Bit());
 }
 
 QString isolatedHomePath()

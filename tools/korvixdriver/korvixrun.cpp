@@ -1,10 +1,11 @@
 #include "korvixrun.h"
 
+#include "privatehome.h"
+
 #include <usbsim/adapter.h>
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -12,39 +13,12 @@
 
 XServer::XServer()
 {
-    // Sandboxes share /tmp but not their process numbers, so an X server in one sandbox takes
-    // the lock file of another's for stale and steals its display. A display number drawn at
-    // random from a wide range, and free of lock files, keeps them apart.
-    for (int attempt = 0; attempt < 20 && display.isEmpty(); ++attempt) {
-        const int number = QRandomGenerator::global()->bounded(100, 30000);
-        if (QFile::exists(QString("/tmp/.X%1-lock").arg(number)) ||
-            QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
-            continue;
-        const QString name = QString(":%1").arg(number);
-        // -noreset: a server that resets when its last client leaves refuses the next one
-        // meanwhile.
-        server.start("Xvfb",
-                     {name, "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        if (!server.waitForStarted(5000))
-            break;
-        // The socket file appears before the server accepts; xdpyinfo only succeeds once it does.
-        const bool listening = QTest::qWaitFor(
-            [&] {
-                QProcess probe;
-                probe.setStandardOutputFile(QProcess::nullDevice());
-                probe.setStandardErrorFile(QProcess::nullDevice());
-                probe.start("xdpyinfo", {"-display", name});
-                return server.state() == QProcess::NotRunning ||
-                       (probe.waitForFinished(5000) && probe.exitCode() == 0);
-            },
-            10000);
-        if (listening && server.state() == QProcess::Running) {
-            display = name;
-        } else {
-            server.kill();
-            server.waitForFinished(2000);
-        }
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral(KORVIX_XVFB_SCRIPT), {QStringLiteral("1280x1024x24")});
+    // Its first line, the display, comes once the server accepts clients.
+    while (!server.canReadLine() && server.waitForReadyRead(20000)) {
     }
+    display = QString::fromLatin1(server.readLine()).trimmed();
 }
 
 XServer::~XServer()
@@ -62,15 +36,13 @@ KorvixRun::KorvixRun(const XServer &server)
 {
     environment.remove("QT_QPA_PLATFORM");
     environment.insert("DISPLAY", x.name());
-    environment.insert("HOME", homeDir.path());
-    environment.insert("XDG_CONFIG_HOME", homeDir.path() + "/.config");
-    environment.insert("XDG_RUNTIME_DIR", homeDir.path() + "/runtime");
+    const QProcessEnvironment home = privateHomeEnvironment(homeDir.path());
+    const QStringList names = home.keys();
+    for (const QString &name : names)
+        environment.insert(name, home.value(name));
     environment.insert("LANG", "C.UTF-8");
     environment.remove("LC_ALL");
     environment.remove("LANGUAGE");
-    QDir(homeDir.path()).mkpath("runtime");
-    QFile::setPermissions(homeDir.path() + "/runtime",
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 KorvixRun::~KorvixRun()
@@ -215,13 +187,6 @@ bool KorvixRun::xdotoolOn(unsigned long window, const QStringList &arguments)
     return ok;
 }
 
-bool KorvixRun::screenshot(const QString &path) const
-{
-    bool ok = false;
-    tool("import", {"-window", "root", path}, &ok);
-    return ok && QFile::exists(path);
-}
-
 bool KorvixRun::closeWindow(unsigned long window)
 {
     bool ok = false;
@@ -267,10 +232,23 @@ int KorvixRun::openFileDescriptors() const
         .size();
 }
 
+namespace {
+// A "Name:   123 kB" line of /proc/PID/status.
+qint64 statusKilobytes(qint64 pid, const QString &name)
+{
+    const QRegularExpression line(name + ":\\s+(\\d+) kB");
+    return line.match(QString::fromLatin1(procFile(pid, "status"))).captured(1).toLongLong();
+}
+} // namespace
+
 qint64 KorvixRun::residentKilobytes() const
 {
-    const QRegularExpression rss("VmRSS:\\s+(\\d+) kB");
-    return rss.match(QString::fromLatin1(procFile(pid(), "status"))).captured(1).toLongLong();
+    return statusKilobytes(pid(), "VmRSS");
+}
+
+qint64 KorvixRun::peakResidentKilobytes() const
+{
+    return statusKilobytes(pid(), "VmHWM");
 }
 
 void BlackboxTestCase::initTestCase()

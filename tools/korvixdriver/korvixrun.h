@@ -7,8 +7,8 @@
 
 #include <memory>
 
-// A private X server for the tests that drive the real program, started on a free display
-// and stopped (gracefully, so it leaves no lock files) when the object goes.
+// A private X server for the tests that drive the real program, started by scripts/xvfb on a
+// free display and stopped (gracefully, so it leaves no lock files) when the object goes.
 class XServer
 {
 public:
@@ -52,7 +52,6 @@ public:
     bool waitForTitle(unsigned long window, const QString &title, int timeoutMs = 10000);
     bool typeText(unsigned long window, const QString &text);
     bool pressKey(unsigned long window, const QString &key);
-    bool screenshot(const QString &path) const;
     bool closeWindow(unsigned long window);
     // Closed through its window, it must end by itself with exit code 0.
     bool closeNormally(unsigned long window);
@@ -62,9 +61,10 @@ public:
     bool crashed() const { return process.exitStatus() == QProcess::CrashExit; }
 
     qint64 pid() const { return process.processId(); }
-    double cpuSeconds() const;       // user + system time so far, from /proc
-    int openFileDescriptors() const; // from /proc
-    qint64 residentKilobytes() const;
+    double cpuSeconds() const;            // user + system time so far, from /proc
+    int openFileDescriptors() const;      // from /proc
+    qint64 residentKilobytes() const;     // from /proc
+    qint64 peakResidentKilobytes() const; // the most resident memory so far, from /proc
 
     QString home() const { return homeDir.path(); }
     QString settingsFile() const { return homeDir.path() + "/.config/velmorand/korvix.conf"; }
