@@ -72,6 +72,7 @@ void tst_CommandLine::parse_data()
 
     QTest::newRow("no options") << QStringList{} << run << "" << QStringList{};
     QTest::newRow("help after unknown") << QStringList{"--bogus", "-h"} << help << "" << usage;
+    QTest::newRow("-?") << QStringList{"-?"} << help << "" << usage;
     QTest::newRow("-b takes -h as value")
         << QStringList{"-b", "-h"} << bad << "baud=-1" << rejectedValue;
     QTest::newRow("lone -b") << QStringList{"-b"} << bad << "baud=-1" << rejectedUnknown;
