@@ -27,19 +27,24 @@ const QStringList usage = {
 const QString unrecognised = "error: there are unrecognized parameters in the commandline";
 const QString errorLine = "##################### Error in Commandline #######";
 
-QString describe(const CommandLineOptions &o)
+// The fields that differ from the defaults, as in "baud=9600 sn=abc".
+QString changedFields(const CommandLineOptions &o)
 {
-    return QString("nsl=%1 log=%2 vid=%3 pid=%4 baud=%5 echo=%6 sn=%7")
-        .arg(o.noStatusLines)
-        .arg(o.forceLog)
-        .arg(o.vendorId)
-        .arg(o.productId)
-        .arg(o.baudRate)
-        .arg(o.localEcho)
-        .arg(o.serialNumber);
+    const CommandLineOptions d;
+    QStringList fields;
+    const auto add = [&fields](const char *name, auto value, auto initial) {
+        if (value != initial)
+            fields << QString("%1=%2").arg(name).arg(value);
+    };
+    add("nsl", o.noStatusLines, d.noStatusLines);
+    add("log", o.forceLog, d.forceLog);
+    add("vid", o.vendorId, d.vendorId);
+    add("pid", o.productId, d.productId);
+    add("baud", o.baudRate, d.baudRate);
+    add("echo", o.localEcho, d.localEcho);
+    add("sn", o.serialNumber, d.serialNumber);
+    return fields.join(' ');
 }
-
-const QString defaults = "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=-1 sn=";
 
 } // namespace
 
@@ -65,45 +70,26 @@ void tst_CommandLine::parse_data()
     const QStringList rejectedUnknown = QStringList{unrecognised, errorLine} + usage;
     const QStringList rejectedValue = QStringList{errorLine} + usage;
 
-    QTest::newRow("no options") << QStringList{} << run << defaults << QStringList{};
-    QTest::newRow("help after unknown")
-        << QStringList{"--bogus", "-h"} << help << defaults << usage;
+    QTest::newRow("no options") << QStringList{} << run << "" << QStringList{};
+    QTest::newRow("help after unknown") << QStringList{"--bogus", "-h"} << help << "" << usage;
+    QTest::newRow("-?") << QStringList{"-?"} << help << "" << usage;
     QTest::newRow("-b takes -h as value")
-        << QStringList{"-b", "-h"} << bad
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=-1 echo=-1 sn=" << rejectedValue;
-    QTest::newRow("lone -b") << QStringList{"-b"} << bad
-                             << "nsl=0 log=0 vid=-1 pid=-1 baud=-1 echo=-1 sn=" << rejectedUnknown;
-    QTest::newRow("-b 9600") << QStringList{"-b", "9600"} << run
-                             << "nsl=0 log=0 vid=-1 pid=-1 baud=9600 echo=-1 sn=" << QStringList{};
-    QTest::newRow("-b 9k6") << QStringList{"-b", "9k6"} << bad
-                            << "nsl=0 log=0 vid=-1 pid=-1 baud=-1 echo=-1 sn=" << rejectedValue;
-    QTest::newRow("hex ids any case")
-        << QStringList{"--FilterVID", "1a", "--filterpid", "2B"} << run
-        << "nsl=0 log=0 vid=26 pid=43 baud=115200 echo=-1 sn=" << QStringList{};
-    QTest::newRow("serial number lower-cased")
-        << QStringList{"--filterSN", "ABC123"} << run
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=-1 sn=abc123" << QStringList{};
-    QTest::newRow("serial number is taken whatever it looks like")
-        << QStringList{"--filtersn", "--forcelog"} << run
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=-1 sn=--forcelog" << QStringList{};
-    QTest::newRow("--localecho 1")
-        << QStringList{"--localecho", "1"} << run
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=1 sn=" << QStringList{"localecho 1"};
-    QTest::newRow("--localecho a is hexadecimal")
-        << QStringList{"--LOCALECHO", "a"} << run
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=10 sn=" << QStringList{"localecho 10"};
-    QTest::newRow("--localecho z") << QStringList{"--localecho", "z"} << bad
-                                   << "nsl=0 log=0 vid=-1 pid=-1 baud=115200 echo=-1 sn="
+        << QStringList{"-b", "-h"} << bad << "baud=-1" << rejectedValue;
+    QTest::newRow("lone -b") << QStringList{"-b"} << bad << "baud=-1" << rejectedUnknown;
+    QTest::newRow("hex ids any case") << QStringList{"--FilterVID", "1a", "--filterpid", "2B"}
+                                      << run << "vid=26 pid=43" << QStringList{};
+    QTest::newRow("serial number taken as it comes, lower-cased")
+        << QStringList{"--filterSN", "--ForceLog"} << run << "sn=--forcelog" << QStringList{};
+    QTest::newRow("--localecho is hexadecimal")
+        << QStringList{"--LOCALECHO", "a"} << run << "echo=10" << QStringList{"localecho 10"};
+    QTest::newRow("--localecho z") << QStringList{"--localecho", "z"} << bad << ""
                                    << QStringList{"localecho -1"} + rejectedValue;
-    QTest::newRow("switches twice")
-        << QStringList{"--forcelog", "--ForceLog", "--NOSTATUSLINES"} << run
-        << "nsl=1 log=1 vid=-1 pid=-1 baud=115200 echo=-1 sn=" << QStringList{};
+    QTest::newRow("switches twice") << QStringList{"--forcelog", "--ForceLog", "--NOSTATUSLINES"}
+                                    << run << "nsl=1 log=1" << QStringList{};
     QTest::newRow("later value wins")
-        << QStringList{"-b", "300", "--baudrate", "1200"} << run
-        << "nsl=0 log=0 vid=-1 pid=-1 baud=1200 echo=-1 sn=" << QStringList{};
-    QTest::newRow("empty argument") << QStringList{""} << bad << defaults << rejectedUnknown;
-    QTest::newRow("stray value") << QStringList{"-b", "9600", "19200"} << bad
-                                 << "nsl=0 log=0 vid=-1 pid=-1 baud=9600 echo=-1 sn="
+        << QStringList{"-b", "300", "--baudrate", "1200"} << run << "baud=1200" << QStringList{};
+    QTest::newRow("empty argument") << QStringList{""} << bad << "" << rejectedUnknown;
+    QTest::newRow("stray value") << QStringList{"-b", "9600", "19200"} << bad << "baud=9600"
                                  << rejectedUnknown;
 }
 
@@ -116,34 +102,30 @@ void tst_CommandLine::parse()
 
     CommandLineOptions options;
     testsupport::MessageLog log;
-    const Outcome result = commandline::parse(QStringList{"korvix"} + arguments, &options);
-
-    QCOMPARE(int(result), outcome);
+    QCOMPARE(int(commandline::parse(QStringList{"korvix"} + arguments, &options)), outcome);
     QCOMPARE(log.messages(), messages);
-    if (result != Outcome::Help)
-        QCOMPARE(describe(options), fields);
-    QCOMPARE(commandline::exitCode(result), result == Outcome::Bad ? 1 : 0);
+    QCOMPARE(changedFields(options), fields);
 }
 
 void tst_CommandLine::binaryAnswersWithoutDisplay_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QStringList>("firstLines");
+    QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << QStringList{""} + usage;
-    QTest::newRow("bad value") << QStringList{"-b", "fast"} << 1
-                               << QStringList{errorLine, ""} + usage;
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << usage;
+    QTest::newRow("bad value") << QStringList{"-b", "fast"} << 1 << QStringList{errorLine} + usage;
 }
 
+// Everything on standard error, one line per message.
 void tst_CommandLine::binaryAnswersWithoutDisplay()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
-    QFETCH(QStringList, firstLines);
+    QFETCH(QStringList, messages);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QT_MESSAGE_PATTERN"})
         environment.remove(name);
     QProcess korvix;
     korvix.setProcessEnvironment(environment);
@@ -152,15 +134,7 @@ void tst_CommandLine::binaryAnswersWithoutDisplay()
     QCOMPARE(korvix.exitStatus(), QProcess::NormalExit);
     QCOMPARE(korvix.exitCode(), exitCode);
     QCOMPARE(korvix.readAllStandardOutput(), QByteArray());
-
-    // The usage lines expand "\n" into an empty line; the first message starts with it.
-    QStringList expected;
-    for (const QString &line : firstLines)
-        expected += line.split('\n');
-    const QStringList written = QString::fromLocal8Bit(korvix.readAllStandardError())
-                                    .split('\n', Qt::SkipEmptyParts, Qt::CaseSensitive);
-    expected.removeAll(QString());
-    QCOMPARE(written, expected);
+    QCOMPARE(QString::fromLocal8Bit(korvix.readAllStandardError()), messages.join('\n') + '\n');
 }
 
 KORVIX_TEST_MAIN(tst_CommandLine)

@@ -26,11 +26,9 @@ private:
     QTemporaryDir scratch;
 };
 
-namespace {
-
 // What a sandbox could leave behind on the host. /dev/pts, /dev/shm and /run's depths change
 // with whatever else runs on the machine, so only their own entries count.
-QStringList hostState()
+static QStringList hostState()
 {
     const std::pair<const char *, bool> roots[] = {
         {"/dev", false},     {"/run", false},           {"/run/lock", true},
@@ -47,20 +45,18 @@ QStringList hostState()
 }
 
 // Processes whose environment carries `token`: everything the sandbox started inherits it.
-QStringList processesWith(const QByteArray &token)
+static QStringList processesWith(const QByteArray &token)
 {
     QStringList found;
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &pid : pids) {
-        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (pid.toInt() > 0 && environ.open(QIODevice::ReadOnly) &&
-            environ.readAll().contains(token))
+        QFile variables(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (pid.toInt() > 0 && variables.open(QIODevice::ReadOnly) &&
+            variables.readAll().contains(token))
             found << pid;
     }
     return found;
 }
-
-} // namespace
 
 void HostTest::initTestCase()
 {

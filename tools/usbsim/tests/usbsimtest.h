@@ -7,10 +7,7 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
-#include <poll.h>
-
 // The terminal's side of the simulated adapters, and the `usbsim adapter` command.
-namespace usbsimtest {
 
 inline QStringList portNames()
 {
@@ -60,12 +57,6 @@ struct Terminal
         return port.open(QIODevice::ReadWrite);
     }
 
-    bool pollsHangUp()
-    {
-        struct pollfd handle = {port.handle(), POLLIN, 0};
-        return ::poll(&handle, 1, 0) == 1 && (handle.revents & POLLHUP);
-    }
-
     // Declared before the port, which may still signal while it is destroyed.
     QByteArray data; // everything read since the first open
     bool hungUp = false;
@@ -90,5 +81,3 @@ struct AdapterProcess
 
     QProcess process;
 };
-
-} // namespace usbsimtest
