@@ -1,12 +1,10 @@
 #include "commandline.h"
-#include "isolatedhome.h"
 #include "messagelog.h"
 #include "testmain.h"
 
 #include <QProcess>
 #include <QTest>
 
-KORVIX_ISOLATE_HOME
 
 using commandline::Outcome;
 

@@ -1,4 +1,3 @@
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "startup.h"
@@ -14,7 +13,6 @@
 // The system language must be German before the application object reads it.
 static void germanSystem()
 {
-    testsupport::isolateHome();
     qputenv("LANG", "de_DE.UTF-8");
     qputenv("LC_ALL", "de_DE.UTF-8");
     qputenv("LANGUAGE", "de");

@@ -1,5 +1,5 @@
-#include "isolatedhome.h"
 #include "korvixrun.h"
+#include "testmain.h"
 
 #include <usbsim/adapter.h>
 #include <usbsim/pattern.h>
@@ -10,8 +10,6 @@
 #include <QTest>
 
 #include <csignal>
-
-KORVIX_ISOLATE_HOME
 
 // The real korvix binary, as a user starts, types to and ends it: three runs for what the
 // in-process tests cannot see (the command line, the X server's keys, the window manager's
@@ -113,5 +111,5 @@ void tst_RealProgram::forceLogKeepsExactlyWhatTheDeviceSent()
     QVERIFY(logged.readAll() == sent);
 }
 
-QTEST_MAIN(tst_RealProgram)
+KORVIX_TEST_MAIN(tst_RealProgram)
 #include "tst_realprogram.moc"

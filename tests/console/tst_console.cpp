@@ -1,5 +1,4 @@
 #include "console.h"
-#include "isolatedhome.h"
 #include "messagelog.h"
 #include "testmain.h"
 
@@ -9,7 +8,6 @@
 #include <QTest>
 #include <QTextBlock>
 
-KORVIX_ISOLATE_HOME
 
 namespace {
 

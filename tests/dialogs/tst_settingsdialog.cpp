@@ -1,5 +1,4 @@
 #include "adapters.h"
-#include "isolatedhome.h"
 #include "messagelog.h"
 #include "settingsdialog.h"
 #include "testmain.h"
@@ -11,7 +10,6 @@
 #include <QSerialPortInfo>
 #include <QTest>
 
-KORVIX_ISOLATE_HOME
 
 namespace {
 

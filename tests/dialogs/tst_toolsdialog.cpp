@@ -1,6 +1,5 @@
 #include "console.h"
 #include "harness.h"
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "testmain.h"
@@ -16,7 +15,6 @@
 #include <QSettings>
 #include <QTest>
 
-KORVIX_ISOLATE_HOME
 
 namespace {
 

@@ -5,8 +5,8 @@
 // repeated 2^n times, up to a limit, as a fast device fills a tick), a length byte and as many
 // bytes of data.
 #include "console.h"
-#include "isolatedhome.h"
 #include "reference.h"
+#include "testmain.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -16,8 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-
-KORVIX_ISOLATE_HOME
 
 namespace {
 
@@ -42,6 +40,7 @@ void press(Console *console, Qt::Key key)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     Q_UNUSED(argc)
+    testsupport::isolateHome();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(dropDebugMessages);
     // The fuzzer's own options are no business of the toolkit's.

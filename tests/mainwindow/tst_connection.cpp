@@ -1,6 +1,5 @@
 #include "console.h"
 #include "harness.h"
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "testmain.h"
@@ -19,7 +18,6 @@
 
 #include <termios.h>
 
-KORVIX_ISOLATE_HOME
 
 using testsupport::showsImage;
 

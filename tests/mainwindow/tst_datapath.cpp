@@ -1,6 +1,5 @@
 #include "console.h"
 #include "harness.h"
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "testmain.h"
@@ -29,7 +28,6 @@
 #include <functional>
 #include <memory>
 
-KORVIX_ISOLATE_HOME
 
 using testsupport::showsImage;
 

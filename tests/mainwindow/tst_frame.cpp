@@ -1,5 +1,4 @@
 #include "console.h"
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "modaldialogs.h"
@@ -15,7 +14,6 @@
 #include <QSettings>
 #include <QTest>
 
-KORVIX_ISOLATE_HOME
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "adapters.h"
 #include "console.h"
 #include "harness.h"
-#include "isolatedhome.h"
 #include "mainwindow.h"
 #include "messagelog.h"
 #include "testmain.h"
@@ -11,8 +10,6 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QTest>
-
-KORVIX_ISOLATE_HOME
 
 namespace {
 
@@ -39,7 +36,6 @@ private slots:
     void startupFilters_data();
     void startupFilters();
     void moreThanOneMatchHandsOverToTheDialog();
-    void retriesUntilAMatchThenConnectsOnce();
     void afterAManualConnectTheFirstCandidateIsAdopted();
 
 private:
@@ -131,26 +127,6 @@ void tst_Reconnection::moreThanOneMatchHandsOverToTheDialog()
     // The search ends there: no attempt follows, not even after a search period.
     QTest::qWait(1200);
     QCOMPARE(log.count("onTryToReconnect()"), 1);
-}
-
-void tst_Reconnection::retriesUntilAMatchThenConnectsOnce()
-{
-    CommandLineOptions options;
-    options.vendorId = 0x0403;
-    options.productId = 0x6001;
-    testsupport::MessageLog log;
-    MainWindow window(nullptr, &options);
-    window.show();
-    QTRY_COMPARE(log.count("onTryToReconnect()"), 3);
-    QCOMPARE(log.count("foundit = false"), 3);
-    QVERIFY(harness::looksDisconnected(&window));
-    usbsim::Adapter *adapter = plug({"ttyUSB3", 0x0403, 0x6001, "LATE"});
-    QTRY_VERIFY(harness::looksConnected(&window));
-    QCOMPARE(log.count("brate = 115200"), 1);
-    QVERIFY(log.indexOf("planned: onConnect()") < log.indexOf("brate = 115200"));
-
-    QTest::keyClicks(harness::console(&window), "hello\r");
-    QTRY_COMPARE(adapter->received(), QByteArray("hello\n"));
 }
 
 void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()

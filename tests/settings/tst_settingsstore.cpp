@@ -1,4 +1,3 @@
-#include "isolatedhome.h"
 #include "settingsstore.h"
 #include "testmain.h"
 
@@ -6,7 +5,6 @@
 #include <QSettings>
 #include <QTest>
 
-KORVIX_ISOLATE_HOME
 
 namespace {
 

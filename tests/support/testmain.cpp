@@ -1,6 +1,13 @@
 #include "testmain.h"
 
+#include "privatehome.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace testsupport {
 
@@ -16,6 +23,19 @@ void failOnBadConnection(QtMsgType type, const QMessageLogContext &context, cons
 }
 
 } // namespace
+
+void isolateHome()
+{
+    static QTemporaryDir home(QDir::tempPath() + QStringLiteral("/korvix-test-home-XXXXXX"));
+    if (!home.isValid()) {
+        std::fprintf(stderr, "cannot create an isolated home directory\n");
+        std::abort();
+    }
+    const QProcessEnvironment environment = privateHomeEnvironment(home.path());
+    const QStringList names = environment.keys();
+    for (const QString &name : names)
+        qputenv(name.toLocal8Bit().constData(), environment.value(name).toLocal8Bit());
+}
 
 int runFailingOnBadConnections(QObject *testObject, int argc, char **argv)
 {
