@@ -5,7 +5,6 @@
 #include <QProcess>
 #include <QTest>
 
-
 using commandline::Outcome;
 
 namespace {

@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QTextBlock>
 
-
 namespace {
 
 QStringList blockTexts(const Console &console)

@@ -10,7 +10,6 @@
 #include <QSerialPortInfo>
 #include <QTest>
 
-
 namespace {
 
 // The device list comes first; the details of the chosen device sit below it, in its group.

@@ -15,7 +15,6 @@
 #include <QSettings>
 #include <QTest>
 
-
 namespace {
 
 // The edits in the order of their rows, F1 first.

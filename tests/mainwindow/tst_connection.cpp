@@ -18,7 +18,6 @@
 
 #include <termios.h>
 
-
 using testsupport::showsImage;
 
 namespace {

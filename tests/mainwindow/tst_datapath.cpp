@@ -28,7 +28,6 @@
 #include <functional>
 #include <memory>
 
-
 using testsupport::showsImage;
 
 namespace {

@@ -14,7 +14,6 @@
 #include <QSettings>
 #include <QTest>
 
-
 namespace {
 
 // Filters that start the device search instead of the dialog, and match nothing.

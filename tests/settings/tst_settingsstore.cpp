@@ -5,7 +5,6 @@
 #include <QSettings>
 #include <QTest>
 
-
 namespace {
 
 const QString defaultKeys = "F1|F2|F3|F4|F5|F6|F7|F8|F9|F10";
