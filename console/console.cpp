@@ -148,6 +148,9 @@ Console::Console(QWidget *parent, QStringList *keys)
 
     QFont font = document()->defaultFont();
     font.setFamily(QStringLiteral("Courier New"));
+    // What the pane shows is Latin text in a fixed-width font, which looks the same unshaped; a
+    // busy line has the whole pane laid out anew at every tick, and shaping was a third of that.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     document()->setDefaultFont(font);
 }
 
