@@ -53,8 +53,9 @@ int main(int argc, char *argv[])
     QTranslator myTranslator;
     startup::installTranslations(&qtTranslator, &myTranslator);
 
-    // Before the window: a signal during the start-up dialog cancels it, and the window, made
-    // and destroyed as usual (settings written), is never shown.
+    // Before the window: a signal during the start-up dialog cancels it and closes the window,
+    // which is then destroyed as usual (settings written) but never shown, and does not start
+    // the log of --forceLog.
     QuitSignals quitSignals;
     MainWindow window(nullptr, &options);
     if (quitSignals.arrived())

@@ -87,6 +87,12 @@ void QuitSignals::closeWindows()
         if (dialog && dialog->isVisible())
             dialog->reject();
     }
+    // Also a window not shown yet, whose start-up dialog this cancelled: so it learns that the
+    // program ends before it has begun.
+    for (QWidget *window : windows) {
+        if (window->windowType() == Qt::Window && window->isHidden())
+            window->close();
+    }
     QApplication::closeAllWindows();
     QCoreApplication::quit();
 }

@@ -77,7 +77,9 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
     receiveTimer->start(receiveTickMs);
     qDebug("constructor finished");
 
-    if (options->forceLog)
+    // Closed before it was ever shown, by a quit signal during the start-up dialog, the program
+    // ends before it began: a user expects the last run's log as it was, not emptied.
+    if (options->forceLog && !closedBeforeShown)
         startLogging(QDir::homePath() + QStringLiteral("/korvix.log"));
 }
 
@@ -171,6 +173,7 @@ void MainWindow::writeSettings()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     qDebug("######################## close event #############");
+    closedBeforeShown = !isVisible();
     event->accept();
 }
 

@@ -88,6 +88,7 @@ private:
     Console *console = nullptr;
     TerminalSettings settings;
     QSerialPort *serial = nullptr;
+    bool closedBeforeShown = false; // by a quit signal during the start-up dialog
     bool logActive = false;
     std::fstream logFile;
     QString logFileName;

@@ -4,16 +4,19 @@
 #include <usbsim/adapter.h>
 #include <usbsim/pattern.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 
-// The real korvix binary, as a user starts, types to and ends it: three runs for what the
-// in-process tests cannot see (the command line, the X server's keys, the window manager's
-// close, a signal, the log on disk).
+// The real korvix binary, as a user starts, types to and ends it, for what the in-process tests
+// cannot see (the command line, the X server's keys, the window manager's close, signals, the log
+// on disk).
 class tst_RealProgram : public BlackboxTestCase
 {
     Q_OBJECT
@@ -21,7 +24,8 @@ class tst_RealProgram : public BlackboxTestCase
 private slots:
     void connectThroughTheDialogTypeAndClose();
     void reconnectToTheSameDeviceUnderANewName();
-    void forceLogKeepsExactlyWhatTheDeviceSent();
+    void quitSignalClosesLikeTheWindow_data();
+    void quitSignalClosesLikeTheWindow();
 };
 
 void tst_RealProgram::connectThroughTheDialogTypeAndClose()
@@ -88,27 +92,70 @@ void tst_RealProgram::reconnectToTheSameDeviceUnderANewName()
     QVERIFY(korvix.closeNormally(window));
 }
 
-void tst_RealProgram::forceLogKeepsExactlyWhatTheDeviceSent()
+void tst_RealProgram::quitSignalClosesLikeTheWindow_data()
 {
+    QTest::addColumn<int>("quitSignal");
+    QTest::addColumn<QString>("state");
+    for (const int quitSignal : {SIGTERM, SIGINT, SIGHUP}) {
+        for (const char *state : {"start-up dialog", "message box", "logging", "closing"})
+            QTest::addRow("SIG%s, %s", sigabbrev_np(quitSignal), state)
+                << quitSignal << QString(state);
+    }
+}
+
+// As a logout, `systemctl stop`, Ctrl+C or a closed terminal ends it: like closing the window,
+// with --forceLog and every byte the device sent in the log; a second signal while it closes
+// ends it at once.
+void tst_RealProgram::quitSignalClosesLikeTheWindow()
+{
+    QFETCH(int, quitSignal);
+    QFETCH(QString, state);
     usbsim::UsbIdentity identity;
     identity.serialNumber = "LOGGER";
     usbsim::Adapter adapter(identity);
     QVERIFY(adapter.plug("ttyUSB4"));
     KorvixRun korvix(*x);
-    QVERIFY(korvix.startConnected({"--forceLog", "--filterSN", "logger"}, "ttyUSB4"));
-    const QByteArray sent = usbsim::pattern(0, 200000, 7);
-    adapter.send(sent);
-    const QString log = korvix.home() + "/korvix.log";
-    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), qint64(sent.size()), 30000);
+    QFile log(korvix.home() + "/korvix.log");
+    QByteArray logged = "the last run's log"; // kept when korvix ends before it began
+    QVERIFY(log.open(QIODevice::WriteOnly) && log.write(logged) == logged.size());
+    log.close();
+    const QStringList findIt{"--forceLog", "--filterSN", "logger"};
+    if (state == "start-up dialog") {
+        QVERIFY(korvix.start({"--forceLog"}));
+        QVERIFY(korvix.waitForNewWindow());
+    } else if (state == "message box") {
+        QVERIFY(adapter.setBusy(true));
+        QVERIFY(korvix.start(findIt));
+        // The window and its box (a second one, of the retry, may follow).
+        QTRY_VERIFY_WITH_TIMEOUT(korvix.visibleWindows().size() >= 2, 15000);
+        logged.clear();
+    } else {
+        QVERIFY(korvix.start(findIt));
+        QVERIFY(korvix.waitForTrace("onConnect() open"));
+        logged = usbsim::pattern(0, 200000, 7);
+        adapter.send(logged);
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), qint64(logged.size()), 30000);
+    }
 
-    // As a logout or `systemctl stop` ends it: like closing the window.
-    QVERIFY(!QFile::exists(korvix.settingsFile()));
-    ::kill(pid_t(korvix.pid()), SIGTERM);
-    QVERIFY(korvix.waitForExit() && !korvix.crashed() && korvix.exitCode() == 0);
-    QVERIFY(QFile::exists(korvix.settingsFile()));
-    QFile logged(log);
-    QVERIFY(logged.open(QIODevice::ReadOnly));
-    QVERIFY(logged.readAll() == sent);
+    // Another program writing the settings holds korvix up in the middle of closing.
+    const bool closing = state == "closing";
+    QLockFile settingsWriter(korvix.settingsFile() + ".lock");
+    QVERIFY(!closing ||
+            (QDir().mkpath(korvix.home() + "/.config/velmorand") && settingsWriter.lock()));
+    ::kill(pid_t(korvix.pid()), quitSignal);
+    if (closing) {
+        QVERIFY(korvix.waitForTrace("deconstructor"));
+        // Another of the three: closing stops handling them all.
+        const int second = quitSignal == SIGHUP ? SIGTERM : SIGHUP;
+        ::kill(pid_t(korvix.pid()), second);
+        QVERIFY(korvix.waitForExit() && korvix.crashed() && korvix.exitCode() == second);
+    } else {
+        QVERIFY(korvix.waitForExit() && !korvix.crashed() && korvix.exitCode() == 0);
+        QVERIFY(korvix.traces().contains("######################## close event #############"));
+    }
+    QCOMPARE(QFile::exists(korvix.settingsFile()), !closing);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll() == logged);
 }
 
 KORVIX_TEST_MAIN(tst_RealProgram)
