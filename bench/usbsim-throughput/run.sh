@@ -1,6 +1,6 @@
 #!/bin/sh
 # Prints the simulated adapters' throughput, each direction, in MB/s.
-# Usage: bench/usbsim-throughput/run.sh [BUILD_DIR] [MEBIBYTES]   (as root; BUILD_DIR default: build)
+# Usage: bench/usbsim-throughput/run.sh [BUILD_DIR] [MEBIBYTES]   (BUILD_DIR default: build)
 set -eu
 build=${1:-build}
 usbsim=$build/tools/usbsim/usbsim

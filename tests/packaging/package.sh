@@ -10,7 +10,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$work"' EXIT
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work
 mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR"
 
 cpack -G DEB --config "$1/CPackConfig.cmake" -B "$work/out" >/dev/null

@@ -157,6 +157,33 @@ void buildSandbox()
     makeFileOrFail(paths::SandboxMarker, "usbsim sandbox\n");
 }
 
+bool writeProcFile(const std::string &path, const std::string &content)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    const bool written = fd >= 0 && ::write(fd, content.data(), content.size()) ==
+                                        static_cast<ssize_t>(content.size());
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    errno = error;
+    return written;
+}
+
+// Without root, a user namespace in which the caller is root gives the rights the mounts need,
+// while whatever the command creates on the shared file systems (/tmp, the home directory)
+// still belongs to the caller outside. The kernel takes a group map from an unprivileged
+// process only once it may no longer drop supplementary groups.
+bool enterUserNamespace()
+{
+    const std::string uid = std::to_string(::geteuid());
+    const std::string gid = std::to_string(::getegid());
+    if (::unshare(CLONE_NEWUSER) != 0)
+        return false;
+    return writeProcFile("/proc/self/setgroups", "deny") &&
+           writeProcFile("/proc/self/uid_map", "0 " + uid + " 1\n") &&
+           writeProcFile("/proc/self/gid_map", "0 " + gid + " 1\n");
+}
+
 sigset_t forwardedAndChild()
 {
     sigset_t set;
@@ -297,7 +324,8 @@ void printUsage(FILE *out)
                "Runs COMMAND (default: $SHELL) in private mount and PID namespaces where the only\n"
                "serial ports are simulated USB adapters. /dev, /run, /proc, /sys/class/tty and\n"
                "/sys/devices/virtual are the sandbox's own; /tmp and the rest are the host's.\n"
-               "Everything started inside ends with COMMAND. Needs root.\n"
+               "Everything started inside ends with COMMAND. No root needed: a user namespace\n"
+               "makes the caller root inside, and what it creates in /tmp or home stays theirs.\n"
                "\n"
                "Exit status: COMMAND's, 128+N when it was killed by signal N, 125 when the\n"
                "sandbox cannot be set up, 126/127 when COMMAND cannot be run or found.\n",
@@ -327,10 +355,15 @@ int runSandbox(int argc, char **argv)
         command.push_back(std::getenv("SHELL") ? std::getenv("SHELL") : fallbackShell);
     command.push_back(nullptr);
 
-    if (::unshare(CLONE_NEWNS | CLONE_NEWPID) != 0) {
+    if (::geteuid() != 0 && !enterUserNamespace()) {
         std::fprintf(stderr,
-                     "usbsim sandbox: cannot create private mount and PID namespaces: %s "
-                     "(run as root)\n",
+                     "usbsim sandbox: cannot enter a user namespace: %s (without root, the "
+                     "sandbox needs unprivileged user namespaces)\n",
+                     std::strerror(errno));
+        return SetupFailed;
+    }
+    if (::unshare(CLONE_NEWNS | CLONE_NEWPID) != 0) {
+        std::fprintf(stderr, "usbsim sandbox: cannot create private mount and PID namespaces: %s\n",
                      std::strerror(errno));
         return SetupFailed;
     }
