@@ -69,8 +69,7 @@ void tst_ToolsDialog::endings()
     QVERIFY(adapter.plug("ttyUSB0"));
     testsupport::MessageLog log;
     {
-        const CommandLineOptions options;
-        auto window = harness::startWithDialog(&options);
+        auto window = harness::startWithDialog();
         QTRY_VERIFY(harness::looksConnected(window.get()));
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
             edit(dialog, 2)->setText("ATZ");

@@ -60,13 +60,11 @@ private slots:
     void settingsActionConnectsOnlyWhenAccepted();
     void lineSettingsReachThePort_data();
     void lineSettingsReachThePort();
-    void otherPortErrorsChangeNothing_data();
-    void otherPortErrorsChangeNothing();
     void disconnectShowsItAndKeepsTheLineStates_data();
     void disconnectShowsItAndKeepsTheLineStates();
     void openFailureIsReported_data();
     void openFailureIsReported();
-    void aLostDeviceMakesOneSearch();
+    void onlyALostDeviceMakesASearch();
 
 private:
     std::unique_ptr<usbsim::Adapter> adapter;
@@ -149,8 +147,7 @@ void tst_Connection::settingsActionConnectsOnlyWhenAccepted()
 {
     QFETCH(bool, accept);
     QFETCH(bool, portPresent);
-    const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options, testsupport::reject);
+    auto window = harness::startWithDialog(harness::noOptions(), testsupport::reject);
     if (!portPresent)
         adapter->unplug();
     testsupport::MessageLog log;
@@ -189,8 +186,7 @@ void tst_Connection::lineSettingsReachThePort()
 {
     QFETCH(QStringList, choices);
     QFETCH(QString, line);
-    const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options, [&](QDialog *dialog) {
+    auto window = harness::startWithDialog(harness::noOptions(), [&](QDialog *dialog) {
         for (const QString &choice : choices)
             comboWith(dialog, choice)->setCurrentText(choice);
         dialog->accept();
@@ -204,28 +200,6 @@ void tst_Connection::lineSettingsReachThePort()
                  .arg(port->stopBits())
                  .arg(port->flowControl()),
              line);
-}
-
-void tst_Connection::otherPortErrorsChangeNothing_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::newRow("read error without a hang-up") << int(QSerialPort::ReadError);
-    QTest::newRow("write") << int(QSerialPort::WriteError);
-}
-
-void tst_Connection::otherPortErrorsChangeNothing()
-{
-    QFETCH(int, error);
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
-    testsupport::MessageLog log;
-    QMetaObject::invokeMethod(
-        window.get(), "handleError",
-        Q_ARG(QSerialPort::SerialPortError, QSerialPort::SerialPortError(error)));
-    QCOMPARE(log.messages().last(), QString("serialport error ignored"));
-    QVERIFY(harness::looksConnected(window.get()));
-    QTest::keyClicks(harness::console(window.get()), "still");
-    QTRY_COMPARE(adapter->received(), QByteArray("still"));
 }
 
 void tst_Connection::disconnectShowsItAndKeepsTheLineStates_data()
@@ -285,9 +259,7 @@ void tst_Connection::openFailureIsReported()
 {
     QFETCH(QString, how);
     QFETCH(bool, retries);
-
-    const CommandLineOptions options;
-    auto window = harness::startWithDialog(&options, testsupport::reject);
+    auto window = harness::startWithDialog(harness::noOptions(), testsupport::reject);
     if (how == "busy")
         QVERIFY(adapter->setBusy(true));
     else
@@ -321,12 +293,11 @@ void tst_Connection::openFailureIsReported()
     }
 }
 
-// A device pulled out shows as a hang-up; the recovery errors do the same. However many come,
-// one search follows, and no stream of errors.
-void tst_Connection::aLostDeviceMakesOneSearch()
+// Errors of a device still there change nothing. A device pulled out shows as a hang-up; the
+// recovery errors do the same. However many come, one search follows, and no stream of errors.
+void tst_Connection::onlyALostDeviceMakesASearch()
 {
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
     // The title and the lamps of the connection stay until the first search begins.
     QString shownAtFirstSearch;
     QObject::connect(window->statusBar(), &QStatusBar::messageChanged, window.get(),
@@ -338,6 +309,16 @@ void tst_Connection::aLostDeviceMakesOneSearch()
                      });
 
     testsupport::MessageLog log;
+    for (const auto error : {QSerialPort::ReadError, QSerialPort::WriteError}) {
+        QMetaObject::invokeMethod(window.get(), "handleError",
+                                  Q_ARG(QSerialPort::SerialPortError, error));
+        QCOMPARE(log.messages().last(), QString("serialport error ignored"));
+    }
+    QVERIFY(harness::looksConnected(window.get()));
+    QTest::keyClicks(harness::console(window.get()), "still");
+    QTRY_COMPARE(adapter->received(), QByteArray("still"));
+
+    log.clear();
     adapter->unplug();
     QTRY_COMPARE(log.count("handleError() resourceerror fired"), 1);
     for (const QSerialPort::SerialPortError error :
