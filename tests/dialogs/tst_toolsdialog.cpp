@@ -14,16 +14,6 @@
 #include <QSettings>
 #include <QTest>
 
-namespace {
-
-// The edits in the order of their rows, F1 first.
-QLineEdit *edit(QDialog *dialog, int row)
-{
-    return dialog->findChildren<QLineEdit *>().at(row);
-}
-
-} // namespace
-
 class tst_ToolsDialog : public QObject
 {
     Q_OBJECT
@@ -72,7 +62,7 @@ void tst_ToolsDialog::endings()
         auto window = harness::startWithDialog();
         QTRY_VERIFY(harness::looksConnected(window.get()));
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
-            edit(dialog, 2)->setText("ATZ");
+            dialog->findChildren<QLineEdit *>().at(2)->setText("ATZ"); // F3's row
             if (lf)
                 dialog->findChild<QCheckBox *>()->setChecked(false);
             if (how == "escape")
