@@ -1,5 +1,4 @@
 #include "adapters.h"
-#include "messagelog.h"
 #include "settingsdialog.h"
 #include "testmain.h"
 
@@ -35,7 +34,6 @@ private slots:
     void describesTheChosenPort();
     void baudRates_data();
     void baudRates();
-    void noPortGivesTheNoticeAndStoresNothing();
 
 private:
     testsupport::Adapters adapters;
@@ -101,20 +99,6 @@ void tst_SettingsDialog::baudRates()
     baud->setCurrentIndex(0);
     QVERIFY(dialog.storeChoices(&settings));
     QCOMPARE(settings.baudRate, standard.first());
-}
-
-void tst_SettingsDialog::noPortGivesTheNoticeAndStoresNothing()
-{
-    testsupport::MessageLog log;
-    settingsdialog dialog(nullptr, 115200, nullptr, true);
-    QVERIFY(log.contains("no device present"));
-
-    TerminalSettings settings;
-    settings.portName = "kept";
-    settings.baudRate = 1234;
-    QVERIFY(!dialog.storeChoices(&settings));
-    QCOMPARE(settings.portName, QString("kept"));
-    QCOMPARE(settings.baudRate, 1234);
 }
 
 KORVIX_TEST_MAIN(tst_SettingsDialog)
