@@ -33,10 +33,8 @@ private slots:
     void keepsItsGeometryAndKeys();
     void commandLineValuesAreNotStored_data();
     void commandLineValuesAreNotStored();
-    void halfAnIdPairOpensTheDialog_data();
-    void halfAnIdPairOpensTheDialog();
-    void dialogGetsTheBaudRate_data();
-    void dialogGetsTheBaudRate();
+    void startupDialogGetsTheBaudRate_data();
+    void startupDialogGetsTheBaudRate();
     void noPortOfferedClosesTheWindow();
 };
 
@@ -91,40 +89,25 @@ void tst_Frame::commandLineValuesAreNotStored()
 }
 
 // Both ids, or a serial number, start the search instead (tst_reconnection); half a pair does not.
-void tst_Frame::halfAnIdPairOpensTheDialog_data()
-{
-    QTest::addColumn<int>("vendorId");
-    QTest::addColumn<int>("productId");
-    QTest::newRow("vendor only") << 0x403 << -1;
-    QTest::newRow("product only") << -1 << 0x6001;
-}
-
-void tst_Frame::halfAnIdPairOpensTheDialog()
-{
-    QFETCH(int, vendorId);
-    QFETCH(int, productId);
-    CommandLineOptions options;
-    options.vendorId = vendorId;
-    options.productId = productId;
-    testsupport::ModalDialogScript script({testsupport::reject});
-    MainWindow window(nullptr, &options);
-    QCOMPARE(script.answered(), 1);
-}
-
-// The rate the window hands to the start-up dialog, and whether it asks for it to be appended.
-void tst_Frame::dialogGetsTheBaudRate_data()
+// Half an id pair runs the start-up dialog (both ids or a serial number start the search:
+// tst_reconnection); the window hands it the rate, to be appended or not.
+void tst_Frame::startupDialogGetsTheBaudRate_data()
 {
     QTest::addColumn<int>("baudOption");
+    QTest::addColumn<int>("vendorId");
+    QTest::addColumn<int>("productId");
     QTest::addColumn<QString>("preselected");
-    QTest::newRow("-b 250000, appended") << 250000 << "250000";
-    QTest::newRow("-b 0, not appended")
-        << 0 << QString::number(QSerialPortInfo::standardBaudRates().first());
-    QTest::newRow("-b -1, the stored rate") << -1 << "1200";
+    QTest::newRow("-b 250000, appended; vendor id alone") << 250000 << 0x403 << -1 << "250000";
+    QTest::newRow("-b 0, not appended; product id alone")
+        << 0 << -1 << 0x6001 << QString::number(QSerialPortInfo::standardBaudRates().first());
+    QTest::newRow("-b -1, the stored rate") << -1 << -1 << -1 << "1200";
 }
 
-void tst_Frame::dialogGetsTheBaudRate()
+void tst_Frame::startupDialogGetsTheBaudRate()
 {
     QFETCH(int, baudOption);
+    QFETCH(int, vendorId);
+    QFETCH(int, productId);
     QFETCH(QString, preselected);
     QSettings("velmorand", "korvix").setValue("baudrate", 1200u);
 
@@ -135,6 +118,8 @@ void tst_Frame::dialogGetsTheBaudRate()
     }});
     CommandLineOptions options;
     options.baudRate = baudOption;
+    options.vendorId = vendorId;
+    options.productId = productId;
     MainWindow window(nullptr, &options);
     QCOMPARE(shown, preselected);
 }
