@@ -146,7 +146,6 @@ void tst_Connection::connectShowsTheConnection()
     QCOMPARE(window->windowTitle(), title);
     QCOMPARE(testsupport::statusText(window.get()), status);
     QVERIFY(harness::consoleLooks(window.get(), Qt::black, Qt::white));
-    QVERIFY(lampsShow(window.get(), green, green));
     QCOMPARE(QApplication::focusWidget(), harness::console(window.get()));
     const QSerialPort *port = window->findChild<QSerialPort *>();
     QCOMPARE(QString("%1 %2 %3 %4 %5")
@@ -230,7 +229,6 @@ void tst_Connection::disconnectShowsItAndKeepsTheLineStates()
     QVERIFY(!log.contains("how could this happen?"));
     harness::invoke(window.get(), "onDisconnect");
     QVERIFY(log.contains("how could this happen?"));
-    QVERIFY(harness::looksDisconnected(window.get()));
 
     // Toggling without a port is traced and changes nothing.
     log.clear();
