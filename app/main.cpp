@@ -43,12 +43,14 @@ int main(int argc, char *argv[])
         return runWithoutDisplay(argc, argv);
 
     QApplication application(argc, argv);
+    // Does something on Windows only, where the usage text would otherwise reach no console.
     attachParentConsole();
     options = CommandLineOptions();
     const commandline::Outcome outcome = commandline::parse(application.arguments(), &options);
     if (outcome != commandline::Outcome::Run)
         return commandline::exitCode(outcome);
 
+    // Installed by address: both must live as long as the application.
     QTranslator qtTranslator;
     QTranslator myTranslator;
     startup::installTranslations(&qtTranslator, &myTranslator);

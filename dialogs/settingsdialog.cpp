@@ -91,6 +91,7 @@ QWidget *settingsdialog::createDeviceGroup()
     deviceCombo = new QComboBox;
     deviceInfoLabel = new QLabel;
     echoCheck = new QCheckBox(tr("local echo enabled"));
+    // Checked at every opening: the dialog starts from its defaults, not from the record.
     echoCheck->setChecked(true);
 
     auto *layout = new QVBoxLayout;
@@ -127,6 +128,7 @@ void settingsdialog::fillBaudRates(qint32 baudRate, bool appendCurrentRate)
 {
     for (const qint32 rate : qAsConst(standardRates))
         baudCombo->addItem(QString::number(rate));
+    // Appended also when it is a standard rate, which is then listed twice; the last is chosen.
     if (appendCurrentRate) {
         fallbackRate = baudRate;
         baudCombo->addItem(QString::number(baudRate));
@@ -163,6 +165,7 @@ int settingsdialog::listPorts()
 
 void settingsdialog::showPortInfo(int idx)
 {
+    // The list is being cleared: the details stay as they are.
     if (idx == -1)
         return;
     const QStringList list = deviceCombo->itemData(idx).toStringList();

@@ -24,6 +24,7 @@ const char *trueOrFalse(bool value)
 void MainWindow::onConnect()
 {
     console->setLocalEchoEnabled(settings.localEchoEnabled);
+    // Also when the open fails: every connect starts with an empty pane.
     console->clear();
     serial->setPortName(settings.portName);
     qDebug().nospace() << "brate = " << settings.baudRate;
@@ -34,6 +35,7 @@ void MainWindow::onConnect()
     serial->setFlowControl(settings.flowControl);
     qDebug().noquote().nospace() << "onConnect() try to open " << serial->portName()
                                  << " brOk = " << trueOrFalse(baudRateOk);
+    // From here on, losing the device starts a new search.
     reconnectPending = false;
 
     if (serial->open(QIODevice::ReadWrite)) {

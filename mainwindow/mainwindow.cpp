@@ -17,6 +17,7 @@
 MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
     : QMainWindow(parent), options(commandLine)
 {
+    // Traces are behaviour that scripts and tests read ("Fixed behaviour" in CONTRIBUTING.md).
     qDebug("constructor");
     readSettings();
 
@@ -30,6 +31,7 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
         settings.baudRate = options->baudRate;
     if (options->localEcho >= 0)
         settings.localEchoEnabled = options->localEcho > 0;
+    // The line format is never stored: every run starts with 8N1 and no flow control.
     settings.dataBits = QSerialPort::Data8;
     settings.stopBits = QSerialPort::OneStop;
     settings.parity = QSerialPort::NoParity;
@@ -172,11 +174,13 @@ void MainWindow::writeSettings()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // For the trace; closing itself is what QMainWindow does anyway.
     qDebug("######################## close event #############");
     closedBeforeShown = !isVisible();
     event->accept();
 }
 
+// Connected to nothing; its trace stays all the same.
 void MainWindow::onAbout()
 {
     qDebug() << "TODO implement" << 603;

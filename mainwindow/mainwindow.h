@@ -95,13 +95,14 @@ private:
     bool logUnflushed = false; // bytes written since the last flush
     QByteArray receiveBuffer;
     QTimer *receiveTimer = nullptr;
-    bool learnSerialNumber = true;
+    bool learnSerialNumber = true; // the first candidate found lends its serial number
     bool autoConnect = false;
+    // The identity of the device to find again, with lastSerialNumber: tst_reconnection guards it.
     qint32 lastVendorId = -1;
     qint32 lastProductId = -1;
     bool dtrState = true;
     bool rtsState = true;
     bool reconnectPending = false;
-    QString lastSerialNumber;
+    QString lastSerialNumber; // lower case
     const CommandLineOptions *options;
 };

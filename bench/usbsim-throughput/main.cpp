@@ -1,9 +1,7 @@
 // Throughput of the simulated adapters, each direction, against readers and writers that keep
 // up: a QSerialPort in the same event loop as the adapter, a plain blocking loop in another
 // thread, and (device side in another process) an `usbsim adapter` process, found through
-// USBSIM_BINARY. Run inside the sandbox:
-//   USBSIM_BINARY=.../usbsim usbsim sandbox -- usbsim_throughput [MEBIBYTES]
-// or through bench/usbsim-throughput/run.sh or the bench_usbsim_throughput build target.
+// USBSIM_BINARY. bench/usbsim-throughput/run.sh [MEBIBYTES] builds and runs it in the sandbox.
 
 #include <usbsim/adapter.h>
 
@@ -209,7 +207,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (!usbsim::insideSandbox()) {
         std::fprintf(stderr,
-                     "usbsim_throughput: run it as `usbsim sandbox -- usbsim_throughput`\n");
+                     "run me inside usbsim sandbox (bench/usbsim-throughput/run.sh does)\n");
         return 1;
     }
     const qint64 total = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 256) * 1024 * 1024;

@@ -16,14 +16,13 @@
 
 // The real korvix binary, as a user starts, types to and ends it, for what the in-process tests
 // cannot see (the command line, the X server's keys, the window manager's close, signals, the log
-// on disk).
+// on disk). Finding a device again is the in-process tst_reconnection's.
 class tst_RealProgram : public BlackboxTestCase
 {
     Q_OBJECT
 
 private slots:
     void connectThroughTheDialogTypeAndClose();
-    void reconnectToTheSameDeviceUnderANewName();
     void quitSignalClosesLikeTheWindow_data();
     void quitSignalClosesLikeTheWindow();
 };
@@ -53,43 +52,6 @@ void tst_RealProgram::connectThroughTheDialogTypeAndClose()
     QSettings stored(korvix.settingsFile(), QSettings::IniFormat);
     QCOMPARE(stored.value("keyF1").toString(), QString("F1"));
     QVERIFY(stored.contains("localecho"));
-}
-
-// Found by vendor and product id first, then by the serial number of the device found: after
-// an unplug the same device under another name is taken, another of the same type is not.
-void tst_RealProgram::reconnectToTheSameDeviceUnderANewName()
-{
-    KorvixRun korvix(*x);
-    QVERIFY(korvix.start({"--filterVID", "0403", "--filterPID", "6001"}));
-    const unsigned long window = korvix.waitForNewWindow();
-    QVERIFY(window);
-    QVERIFY(korvix.waitForTrace("foundit = false"));
-    QCOMPARE(korvix.windowTitle(window), QString("korvix"));
-
-    usbsim::UsbIdentity identity;
-    identity.serialNumber = "WANDERER";
-    usbsim::Adapter adapter(identity);
-    QVERIFY(adapter.plug("ttyUSB0"));
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyUSB0 115200"));
-    QVERIFY(korvix.typeText(window, "before"));
-    QVERIFY(korvix.pressKey(window, "Return"));
-    QTRY_COMPARE(adapter.received(), QByteArray("before\n"));
-
-    adapter.unplug();
-    QVERIFY(korvix.waitForTrace("handleError() resourceerror fired"));
-    identity.serialNumber = "STRANGER";
-    usbsim::Adapter stranger(identity);
-    QVERIFY(stranger.plug("ttyUSB0"));
-    QVERIFY(adapter.replug("ttyACM1"));
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyACM1 115200"));
-    QCOMPARE(korvix.traceCount("########### portname changed between autoconnect "), 1);
-    QVERIFY(korvix.typeText(window, "after"));
-    QVERIFY(korvix.pressKey(window, "Return"));
-    QTRY_COMPARE(adapter.received(), QByteArray("before\nafter\n"));
-    QVERIFY(!stranger.isOpenByTerminal());
-    QVERIFY(stranger.received().isEmpty());
-
-    QVERIFY(korvix.closeNormally(window));
 }
 
 void tst_RealProgram::quitSignalClosesLikeTheWindow_data()

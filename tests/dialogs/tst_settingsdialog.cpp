@@ -1,5 +1,4 @@
 #include "adapters.h"
-#include "messagelog.h"
 #include "settingsdialog.h"
 #include "testmain.h"
 
@@ -35,7 +34,6 @@ private slots:
     void describesTheChosenPort();
     void baudRates_data();
     void baudRates();
-    void noPortGivesTheNoticeAndStoresNothing();
 
 private:
     testsupport::Adapters adapters;
@@ -59,7 +57,6 @@ void tst_SettingsDialog::describesTheChosenPort()
     const QIcon icon(":/images/tools.png");
     settingsdialog dialog(nullptr, 115200, &icon, true);
     QVERIFY(!dialog.windowIcon().isNull());
-    QCOMPARE(dialog.windowTitle(), QString());
     QComboBox *list = devices(&dialog);
     QCOMPARE(list->count(), 2);
     QCOMPARE(details(&dialog), expected.value(list->currentText()));
@@ -102,22 +99,6 @@ void tst_SettingsDialog::baudRates()
     baud->setCurrentIndex(0);
     QVERIFY(dialog.storeChoices(&settings));
     QCOMPARE(settings.baudRate, standard.first());
-}
-
-void tst_SettingsDialog::noPortGivesTheNoticeAndStoresNothing()
-{
-    testsupport::MessageLog log;
-    settingsdialog dialog(nullptr, 115200, nullptr, true);
-    QVERIFY(log.contains("no device present"));
-    QCOMPARE(details(&dialog), QString("<img src=:/images/application-exit>No Device present.\n"
-                                       "Program will be closed."));
-
-    TerminalSettings settings;
-    settings.portName = "kept";
-    settings.baudRate = 1234;
-    QVERIFY(!dialog.storeChoices(&settings));
-    QCOMPARE(settings.portName, QString("kept"));
-    QCOMPARE(settings.baudRate, 1234);
 }
 
 KORVIX_TEST_MAIN(tst_SettingsDialog)

@@ -1,5 +1,5 @@
-// Any argument list ends in help, a bad command line or a parsed record, with the usage text
-// written exactly once when the program does not run, and never crashes the parser.
+// Any argument list gets the usage text written exactly once when the program does not run, a
+// lower-case serial number when it does, and never crashes the parser.
 // Input: the arguments after the program name, separated by zero bytes as the kernel hands them.
 #include "commandline.h"
 
@@ -34,12 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qInstallMessageHandler(previous);
 
     const bool runs = outcome == commandline::Outcome::Run;
-    if (!runs && outcome != commandline::Outcome::Help && outcome != commandline::Outcome::Bad)
-        qFatal("no outcome");
     if (usageTexts != (runs ? 0 : 1))
         qFatal("the usage text was written %d times", usageTexts);
-    if (commandline::exitCode(outcome) != (outcome == commandline::Outcome::Bad ? 1 : 0))
-        qFatal("wrong exit code");
     if (runs && options.serialNumber != options.serialNumber.toLower())
         qFatal("serial number not lower case");
     return 0;

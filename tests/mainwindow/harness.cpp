@@ -9,6 +9,12 @@
 
 namespace harness {
 
+const CommandLineOptions *noOptions()
+{
+    static const CommandLineOptions none;
+    return &none;
+}
+
 std::unique_ptr<MainWindow> startWithDialog(const CommandLineOptions *options,
                                             testsupport::ModalDialogScript::Answer answer)
 {

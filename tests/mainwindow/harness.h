@@ -15,14 +15,17 @@ class QWidget;
 
 namespace harness {
 
+// The options of a command line that gives none.
+const CommandLineOptions *noOptions();
+
 // Starts the main window as a user does without filters: the start-up dialog opens and gets
 // `answer` (Ok by default), and the window is shown.
 std::unique_ptr<MainWindow>
-startWithDialog(const CommandLineOptions *options,
+startWithDialog(const CommandLineOptions *options = noOptions(),
                 testsupport::ModalDialogScript::Answer answer = testsupport::accept);
 
 // The same, and waits until the window shows the connection.
-std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options);
+std::unique_ptr<MainWindow> connectedWindow(const CommandLineOptions *options = noOptions());
 
 // The connection as the user sees it.
 bool looksConnected(QWidget *window);

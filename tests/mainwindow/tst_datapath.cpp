@@ -15,13 +15,13 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
 #include <QSerialPort>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/ioctl.h>
 
@@ -49,31 +49,19 @@ QByteArray fileContents(const QString &path)
 // As a user types it into the name field and presses Enter.
 void typeFileName(QFileDialog *files, const QString &path)
 {
-    auto *name = files->findChild<QLineEdit *>("fileNameEdit");
+    auto *name = files ? files->findChild<QLineEdit *>("fileNameEdit") : nullptr;
     QVERIFY(name);
     name->setText(path);
     QTest::keyClick(name, Qt::Key_Return);
 }
 
-testsupport::ModalDialogScript::Answer chooseFile(const QString &path)
-{
-    return [path](QDialog *dialog) {
-        auto *files = qobject_cast<QFileDialog *>(dialog);
-        QVERIFY(files);
-        typeFileName(files, path);
-    };
-}
-
 // Switches logging on through the file dialog, naming `path` in it.
-void logTo(QWidget *window, const QString &path,
-           testsupport::ModalDialogScript::Answer confirmOverwrite = nullptr)
+void logTo(QWidget *window, const QString &path)
 {
-    QList<testsupport::ModalDialogScript::Answer> answers{chooseFile(path)};
-    if (confirmOverwrite)
-        answers << confirmOverwrite;
-    testsupport::ModalDialogScript script(answers);
+    testsupport::ModalDialogScript script(
+        {[path](QDialog *dialog) { typeFileName(qobject_cast<QFileDialog *>(dialog), path); }});
     harness::trigger(window, "&Log2file");
-    QCOMPARE(script.answered(), answers.size());
+    QCOMPARE(script.answered(), 1);
 }
 
 // The lines of the tick trace, one per display tick while the port is open, each with the
@@ -112,11 +100,10 @@ private slots:
     void init();
     void cleanup();
 
-    void theLogHoldsEveryReceivedByteAcrossAReconnect();
+    void theLogHoldsEveryReceivedByte();
     void aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed();
     void lineEndingsOnTheWire_data();
     void lineEndingsOnTheWire();
-    void clearLeavesLogAndPendingBytes();
     void bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing();
@@ -149,66 +136,57 @@ void tst_DataPath::cleanup()
         QProcess::execute("umount", {"-q", mounted});
 }
 
-void tst_DataPath::theLogHoldsEveryReceivedByteAcrossAReconnect()
+// Every byte read is on disk by the tick that shows it; typed bytes are not logged; a clear
+// leaves the log and the bytes not yet shown; logging goes on across a reconnect until it is off.
+void tst_DataPath::theLogHoldsEveryReceivedByte()
 {
     const QString logPath = scratch.filePath("all.log");
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
     logTo(window.get(), logPath);
-    QAction *logAction = testsupport::actionNamed(window.get(), "&Log2file");
-    QVERIFY(showsImage(logAction->icon(), ":/images/process-stop.png"));
-
     const QByteArray sent = "hello\r\n" + allBytes() + QByteArray(3, '\0') + "\r\rend";
     adapter->send(sent);
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("hello"));
     QTRY_VERIFY(harness::console(window.get())->toPlainText().endsWith("end"));
-    QCOMPARE(fileContents(logPath), sent); // on disk by the tick that showed it
-    // Typed bytes are not logged.
+    QCOMPARE(fileContents(logPath), sent);
     QTest::keyClicks(harness::console(window.get()), "typed");
     QTRY_COMPARE(adapter->received(), QByteArray("typed"));
+
+    // Cleared the moment the next bytes are read, before any tick can show them.
+    whenRead(window.get(), [&] { harness::trigger(window.get(), "&Clear"); });
+    adapter->send("pending");
+    QTRY_COMPARE(harness::console(window.get())->toPlainText(), QString("pending"));
 
     harness::trigger(window.get(), "&Disconnect");
     harness::trigger(window.get(), "&Connect");
     QVERIFY(harness::looksConnected(window.get()));
     adapter->send("after");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("after"));
-    logAction->trigger(); // off: the file is closed and complete
-    QVERIFY(showsImage(logAction->icon(), ":/images/document-save-2.png"));
-    QCOMPARE(fileContents(logPath), sent + "after");
-
-    // Starting again with the same name empties the file first.
-    logTo(window.get(), logPath, [](QDialog *confirm) {
-        qobject_cast<QMessageBox *>(confirm)->button(QMessageBox::Yes)->click();
-    });
-    QCOMPARE(fileContents(logPath), QByteArray());
-    adapter->send("again");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("again"));
-    logAction->trigger();
-    QCOMPARE(fileContents(logPath), QByteArray("again"));
+    harness::trigger(window.get(), "&Log2file"); // off: the file is closed and complete
+    QCOMPARE(fileContents(logPath), sent + "pendingafter");
 }
 
 void tst_DataPath::aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed()
 {
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
+    // The window's one timer is its receive tick: stopped, the ticks come when the test says.
+    for (QTimer *timer : window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+        timer->stop();
+    QSignalSpy reads(window->findChild<QSerialPort *>(), &QSerialPort::readyRead);
     testsupport::MessageLog log;
-    // Send right after a tick, so that the whole burst lands well before the next one.
-    QTRY_VERIFY(!tickSizes(log).isEmpty());
-    log.clear();
-    QTRY_COMPARE(tickSizes(log).size(), 1);
     const QByteArray burst(3000, 'x');
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         adapter->send(burst.mid(i * 100, 100));
-    QTRY_VERIFY(tickSizes(log).contains(3000));
-    QCOMPARE(tickSizes(log).count(3000), 1);
-    QCOMPARE(log.count(QString(3000, 'x')), 1);
+        QVERIFY(reads.wait());
+    }
+    harness::invoke(window.get(), "onTimer");
+    QCOMPARE(tickSizes(log), QList<int>{3000});
+    QCOMPARE(log.count(QString(burst)), 1);
 
     harness::trigger(window.get(), "&Disconnect");
     log.clear();
     adapter->send("ignored");
-    QTest::qWait(350);
+    harness::invoke(window.get(), "onTimer");
     QCOMPARE(tickSizes(log), QList<int>{});
-    QCOMPARE(harness::console(window.get())->toPlainText(), QString(3000, 'x'));
+    QCOMPARE(harness::console(window.get())->toPlainText(), QString(burst));
 }
 
 void tst_DataPath::lineEndingsOnTheWire_data()
@@ -224,7 +202,6 @@ void tst_DataPath::lineEndingsOnTheWire_data()
         << false << int(Qt::Key_F2) << QByteArray("a\nb\nc\n");
     QTest::newRow("F2 with CR and LF inside, CRLF")
         << true << int(Qt::Key_F2) << QByteArray("a\r\nb\nc\r\n");
-    QTest::newRow("F5 default string") << true << int(Qt::Key_F5) << QByteArray("F5\r\n");
 }
 
 void tst_DataPath::lineEndingsOnTheWire()
@@ -237,35 +214,14 @@ void tst_DataPath::lineEndingsOnTheWire()
         store.setValue("isCRLF", crlf);
         store.setValue("keyF2", "a\rb\nc");
     }
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
     QTest::keyClick(harness::console(window.get()), Qt::Key(key));
     QTRY_COMPARE(adapter->received(), wire);
 }
 
-void tst_DataPath::clearLeavesLogAndPendingBytes()
-{
-    const QString logPath = scratch.filePath("clear.log");
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
-    logTo(window.get(), logPath);
-    adapter->send("shown\n");
-    QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("shown"));
-
-    // Cleared the moment the next bytes are read, before any tick can show them.
-    whenRead(window.get(), [&] { harness::trigger(window.get(), "&Clear"); });
-    adapter->send("pending");
-    QTRY_VERIFY(!harness::console(window.get())->toPlainText().contains("shown"));
-    QTRY_COMPARE(harness::console(window.get())->toPlainText(), QString("pending"));
-
-    harness::trigger(window.get(), "&Log2file");
-    QCOMPARE(fileContents(logPath), QByteArray("shown\npending"));
-}
-
 void tst_DataPath::bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect()
 {
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
     adapter->send("before\n");
     QTRY_VERIFY(harness::console(window.get())->toPlainText().contains("before"));
 
@@ -290,9 +246,6 @@ void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data()
     QTest::newRow("cancelled dialog") << "ro"
                                       << ""
                                       << "the file cannot be opened";
-    QTest::newRow("read-only") << "ro"
-                               << "x.log"
-                               << "the file cannot be opened";
     QTest::newRow("disk full") << "size=16k"
                                << "x.log"
                                << "No space left on device";
@@ -313,9 +266,7 @@ void tst_DataPath::logFaultsLeaveLoggingShownOnAndTheDisplayGoing()
         QSKIP("cannot mount a file system here");
     QDir().mkpath(mounted + "/gone");
     const QString path = fileName.isEmpty() ? QString() : mounted + "/" + fileName;
-
-    const CommandLineOptions options;
-    auto window = harness::connectedWindow(&options);
+    auto window = harness::connectedWindow();
     testsupport::MessageLog log;
     {
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
@@ -364,9 +315,7 @@ void tst_DataPath::aFloodIsLoggedWhateverClosesThePort()
     const qint64 flood = 3 * 1024 * 1024;
     {
         auto window = harness::connectedWindow(&options);
-        // Logging from the start: on, and the old file emptied before the first byte.
-        QVERIFY(showsImage(testsupport::actionNamed(window.get(), "&Log2file")->icon(),
-                           ":/images/process-stop.png"));
+        // Logging from the start: the old file emptied before the first byte.
         QCOMPARE(fileContents(logPath), QByteArray());
         QTest::keyClick(harness::console(window.get()), Qt::Key_F11); // the costlier display
         const QSerialPort *port = window->findChild<QSerialPort *>();

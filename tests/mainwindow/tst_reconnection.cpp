@@ -150,6 +150,7 @@ void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
     QVERIFY(second->replug("ttyUSB5"));
     QTRY_COMPARE(window->windowTitle(), QString("korvix ttyUSB5 115200"));
     QVERIFY(harness::looksConnected(window.get()));
+    QCOMPARE(log.count("########### portname changed between autoconnect "), 1);
 }
 
 KORVIX_TEST_MAIN(tst_Reconnection)

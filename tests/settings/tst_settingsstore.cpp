@@ -33,17 +33,10 @@ class tst_SettingsStore : public QObject
 
 private slots:
     void init() { QSettings("velmorand", "korvix").clear(); }
-    void emptyStoreGivesDefaults();
     void wrongTypesGiveTheQtConversion();
     void storedValuesReadBack_data();
     void storedValuesReadBack();
 };
-
-void tst_SettingsStore::emptyStoreGivesDefaults()
-{
-    QCOMPARE(loaded(),
-             "QPoint(200,200) QSize(600, 400) baud=9600 echo=false crlf=false keys=" + defaultKeys);
-}
 
 void tst_SettingsStore::wrongTypesGiveTheQtConversion()
 {

@@ -22,14 +22,6 @@ MessageLog::~MessageLog()
     activeLog() = outer;
 }
 
-int MessageLog::countStartingWith(const QString &prefix) const
-{
-    int n = 0;
-    for (const QString &message : collected)
-        n += message.startsWith(prefix) ? 1 : 0;
-    return n;
-}
-
 void MessageLog::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     MessageLog *log = activeLog();

@@ -18,7 +18,6 @@ public:
     QStringList messages() const { return collected; }
     bool contains(const QString &message) const { return collected.contains(message); }
     int count(const QString &message) const { return collected.count(message); }
-    int countStartingWith(const QString &prefix) const;
     int indexOf(const QString &message) const { return collected.indexOf(message); }
     void clear() { collected.clear(); }
 
