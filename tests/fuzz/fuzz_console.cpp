@@ -20,7 +20,7 @@
 namespace {
 
 // In hexadecimal more than the character budget, yet quick enough for the parser.
-constexpr qint64 largestChunk = 24000;
+constexpr qint64 largestChunk = 96 * 1024;
 
 // The console traces every chunk; only what goes wrong is worth reading.
 void dropDebugMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
