@@ -22,7 +22,7 @@ namespace {
 // Beyond the character budget, also in text, where the console's walk then starts late.
 constexpr qint64 largestChunk = 96 * 1024;
 // The parser that renders the reference takes long enough over this much of one input.
-constexpr qint64 mostBytesPerInput = 4 * largestChunk;
+constexpr qint64 mostBytesPerInput = 2 * largestChunk;
 
 // The console traces every chunk; only what goes wrong is worth reading.
 void dropDebugMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
