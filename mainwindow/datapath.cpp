@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -38,8 +39,11 @@ void MainWindow::readData()
 void MainWindow::onTimer()
 {
     if (serial->isOpen()) {
-        qCDebug(receiveTick) << receiveBuffer.size();
+        QElapsedTimer rendering;
+        rendering.start();
         console->putData(receiveBuffer);
+        // Written once rendered: the benchmark reads when the tick began and what it cost.
+        qCDebug(receiveTick) << receiveBuffer.size() << rendering.nsecsElapsed() / 1000;
         receiveBuffer.clear();
     }
     // Also when the port closed since the last read: the bytes read before are on disk within a

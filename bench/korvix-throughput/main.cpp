@@ -1,9 +1,16 @@
 // Feeds the real korvix from a simulated USB adapter with logging on and prints whether it kept
-// pace and what that cost. Each run is RATE:SIZE:DISPLAY:
+// pace and what that cost. Each run is RATE:SIZE:PAYLOAD:
 //   RATE     bytes per second through a 64 KiB UART buffer that loses what does not fit, as a
 //            real adapter does when the terminal stalls; "max": as fast as the port takes them
 //   SIZE     bytes to send, with a K, M or G suffix (powers of 1000)
-//   DISPLAY  "text" (lines of printable text, text display) or "hex" (random bytes, hex display)
+//   PAYLOAD  "text": lines of printable text without the characters that make korvix render
+//                    markup, shown as text;
+//            "markup": lines of every printable ASCII character and TAB, so with "<", ">" and
+//                    "&", as a device's text, XML or JSON holds them, shown as text;
+//            "binary": random bytes, shown as text;
+//            "hex": random bytes, shown in hex
+// "hostile" instead of a run sends, one after the other, bursts that are costly to render (deep
+// nesting, floods of one entity or of white space) and prints what each cost the display.
 // Run it through run.sh [RUN...], which builds it and puts it in the usbsim sandbox.
 #include "korvixrun.h"
 
@@ -28,12 +35,23 @@ constexpr qint64 UartBuffer = 64 * 1024;
 constexpr qint64 TextBlock = 10 * 1000 * 1000;
 constexpr quint32 Seed = 11;
 
+enum class Payload { Text, Markup, Binary, Hex };
+
 struct Run
 {
     QString spec;
     qint64 rate = 0; // 0: as fast as the port takes them
     qint64 size = 0;
-    bool hex = false;
+    Payload payload = Payload::Text;
+    bool randomBytes() const { return payload == Payload::Binary || payload == Payload::Hex; }
+};
+
+struct Ticks
+{
+    int count = 0;
+    double p99LateMs = 0;
+    double maxLateMs = 0;
+    double longestRenderMs = 0;
 };
 
 struct Figures
@@ -43,90 +61,110 @@ struct Figures
     bool logExact = false;
     double mbPerSecond = 0;
     double cpuSecondsPerMB = 0;
-    int ticks = 0;
-    double p99LateMs = 0;
-    double maxLateMs = 0;
+    Ticks ticks;
     qint64 idleKB = 0;
     qint64 peakKB = 0;
     qint64 at100MBKB = -1;
     qint64 endKB = 0;
 };
 
-// Lines of printable text of varied length, ending in CR LF, without the characters that make
-// korvix render a chunk as markup.
-QByteArray textLines(qint64 size)
+// Lines of random length from `alphabet`, ending in CR LF.
+QByteArray lines(qint64 size, const QByteArray &alphabet, int shortest, int longest)
 {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                   "      .,:;=+-*/()[]_#%";
     QRandomGenerator random(Seed);
     QByteArray text;
     text.reserve(size);
     while (text.size() < size) {
-        const int length = random.bounded(10, 120);
+        const int length = random.bounded(shortest, longest + 1);
         for (int i = 0; i < length; ++i)
-            text += alphabet[random.bounded(int(sizeof alphabet) - 1)];
+            text += alphabet.at(random.bounded(alphabet.size()));
         text += "\r\n";
     }
     text.truncate(int(size));
     return text;
 }
 
+QByteArray textLines(qint64 size)
+{
+    return lines(size,
+                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                 "      .,:;=+-*/()[]_#%",
+                 10, 120);
+}
+
+QByteArray markupLines(qint64 size)
+{
+    QByteArray printable("\t");
+    for (char c = 0x20; c < 0x7f; ++c)
+        printable += c;
+    return lines(size, printable, 0, 120);
+}
+
 // What the device sends, from `offset` on, `length` bytes at most.
 QByteArray payload(const Run &run, const QByteArray &text, qint64 offset, qint64 length)
 {
-    if (run.hex)
+    if (run.randomBytes())
         return usbsim::pattern(offset, length, Seed);
     const qint64 start = offset % text.size();
     return text.mid(int(start), int(qMin(length, text.size() - start)));
 }
 
-bool logMatches(const QString &path, const Run &run, const QByteArray &text)
+// Whether the log holds exactly `size` bytes, as `expected(offset, length)` gives them.
+template<typename Expected> bool logMatches(const QString &path, qint64 size, Expected expected)
 {
     QFile log(path);
-    if (!log.open(QIODevice::ReadOnly) || log.size() != run.size)
+    if (!log.open(QIODevice::ReadOnly) || log.size() != size)
         return false;
-    for (qint64 offset = 0; offset < run.size;) {
-        const QByteArray expected =
-            payload(run, text, offset, qMin<qint64>(4 * 1000 * 1000, run.size - offset));
-        if (log.read(expected.size()) != expected)
+    for (qint64 offset = 0; offset < size;) {
+        const QByteArray part = expected(offset, qMin<qint64>(4 * 1000 * 1000, size - offset));
+        if (part.isEmpty() || log.read(part.size()) != part)
             return false;
-        offset += expected.size();
+        offset += part.size();
     }
     return true;
 }
 
-// Tick lines look like "korvix.receive.tick 12.345 40960": seconds since start, bytes shown.
-// The feed is what lies between the first and the last tick that showed bytes. "Late" is how much
-// longer than the 100 ms period the gap before a tick was.
-void readTicks(const QString &traceFile, Figures *figures)
+// Tick lines look like "korvix.receive.tick 12.345 40960 1234": seconds since start when the
+// tick had rendered, bytes shown, microseconds the rendering took. The feed is what lies between
+// the first and the last tick that showed bytes, from `from` on in the file. "Late" is how much
+// longer than the 100 ms period the gap between the beginnings of two ticks was.
+Ticks readTicks(const QString &traceFile, qint64 from = 0, qint64 to = -1)
 {
+    Ticks ticks;
     QFile traces(traceFile);
-    if (!traces.open(QIODevice::ReadOnly))
-        return;
-    QList<double> times;
+    if (!traces.open(QIODevice::ReadOnly) || !traces.seek(from))
+        return ticks;
+    QList<double> begins;
+    QList<double> renders;
     int lastShowing = -1;
-    while (!traces.atEnd()) {
+    while (!traces.atEnd() && (to < 0 || traces.pos() < to)) {
         const QByteArray line = traces.readLine();
         if (!line.startsWith("korvix.receive.tick "))
             continue;
         const QList<QByteArray> fields = line.simplified().split(' ');
         const bool showing = fields.value(2).toLongLong() > 0;
-        if (times.isEmpty() && !showing)
+        if (begins.isEmpty() && !showing)
             continue;
-        times << fields.value(1).toDouble() * 1000.0;
+        const double renderMs = fields.value(3).toDouble() / 1000.0;
+        begins << fields.value(1).toDouble() * 1000.0 - renderMs;
+        renders << renderMs;
         if (showing)
-            lastShowing = times.size() - 1;
+            lastShowing = begins.size() - 1;
     }
-    times = times.mid(0, lastShowing + 1);
+    begins = begins.mid(0, lastShowing + 1);
+    renders = renders.mid(0, lastShowing + 1);
     QList<double> late;
-    for (int i = 1; i < times.size(); ++i)
-        late << qMax(0.0, times.at(i) - times.at(i - 1) - 100.0);
+    for (int i = 1; i < begins.size(); ++i)
+        late << qMax(0.0, begins.at(i) - begins.at(i - 1) - 100.0);
     std::sort(late.begin(), late.end());
-    figures->ticks = times.size();
+    ticks.count = begins.size();
     if (!late.isEmpty()) {
-        figures->maxLateMs = late.last();
-        figures->p99LateMs = late.at(qMin(late.size() - 1, int(late.size() * 0.99)));
+        ticks.maxLateMs = late.last();
+        ticks.p99LateMs = late.at(qMin(late.size() - 1, int(late.size() * 0.99)));
     }
+    for (const double render : qAsConst(renders))
+        ticks.longestRenderMs = qMax(ticks.longestRenderMs, render);
+    return ticks;
 }
 
 // Unlike QTest::qWaitFor, which sleeps between looks, this serves the adapter the moment the
@@ -146,46 +184,75 @@ template<typename Predicate> bool waitUntil(Predicate done, qint64 timeoutMs)
     return done();
 }
 
+// korvix connected to a plugged adapter, logging, with its display ticks traced to a file.
+struct Session
+{
+    explicit Session(const XServer &x) : korvix(x)
+    {
+        usbsim::UsbIdentity identity;
+        identity.serialNumber = QStringLiteral("BENCH");
+        adapter = std::make_unique<usbsim::Adapter>(identity);
+        traceFile = korvix.home() + QStringLiteral("/traces.txt");
+        logPath = korvix.home() + QStringLiteral("/korvix.log");
+    }
+
+    bool start(bool hex)
+    {
+        if (!adapter->plug(QStringLiteral("ttyUSB0")))
+            return false;
+        korvix.setTraceFile(traceFile);
+        korvix.setEnvironment(QStringLiteral("QT_LOGGING_RULES"),
+                              QStringLiteral("korvix.receive.tick.debug=true"));
+        korvix.setEnvironment(
+            QStringLiteral("QT_MESSAGE_PATTERN"),
+            QStringLiteral("%{if-category}%{category} %{time process} %{endif}%{message}"));
+        window = korvix.startConnected(
+            {QStringLiteral("--forceLog"), QStringLiteral("--filterSN"), QStringLiteral("bench")},
+            QStringLiteral("ttyUSB0"));
+        return window && (!hex || korvix.pressKey(window, QStringLiteral("F11")));
+    }
+
+    // The last bytes on their way through the line and the log's own buffer.
+    bool logReaches(qint64 size)
+    {
+        return waitUntil([&] { return QFileInfo(logPath).size() >= size; }, 10000);
+    }
+
+    KorvixRun korvix;
+    std::unique_ptr<usbsim::Adapter> adapter;
+    QString traceFile;
+    QString logPath;
+    unsigned long window = 0;
+};
+
 bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *figures)
 {
-    usbsim::UsbIdentity identity;
-    identity.serialNumber = QStringLiteral("BENCH");
-    usbsim::Adapter adapter(identity);
-    if (!adapter.plug(QStringLiteral("ttyUSB0")))
+    Session session(x);
+    if (!session.start(run.payload == Payload::Hex))
         return false;
+    usbsim::Adapter &adapter = *session.adapter;
+    KorvixRun &korvix = session.korvix;
     if (run.rate > 0)
         adapter.setUartBuffer(UartBuffer);
-
-    KorvixRun korvix(x);
-    const QString traceFile = korvix.home() + QStringLiteral("/traces.txt");
-    korvix.setTraceFile(traceFile);
-    korvix.setEnvironment(QStringLiteral("QT_LOGGING_RULES"),
-                          QStringLiteral("korvix.receive.tick.debug=true"));
-    korvix.setEnvironment(
-        QStringLiteral("QT_MESSAGE_PATTERN"),
-        QStringLiteral("%{if-category}%{category} %{time process} %{endif}%{message}"));
-    const unsigned long window = korvix.startConnected(
-        {QStringLiteral("--forceLog"), QStringLiteral("--filterSN"), QStringLiteral("bench")},
-        QStringLiteral("ttyUSB0"));
-    if (!window || (run.hex && !korvix.pressKey(window, QStringLiteral("F11"))))
-        return false;
     QTest::qWait(1000);
     figures->idleKB = korvix.residentKilobytes();
 
     const double cpuBefore = korvix.cpuSeconds();
-    // Long text runs pause once at 100 MB, so that memory there and at the end is read alike,
-    // with korvix at rest.
-    const qint64 pauseAt = !run.hex && run.rate == 0 && run.size > 100000000 ? 100000000 : run.size;
+    // Long runs as fast as the port takes them pause once at 100 MB, so that memory there and at
+    // the end is read alike, with korvix at rest.
+    const qint64 pauseAt =
+        !run.randomBytes() && run.rate == 0 && run.size > 100000000 ? 100000000 : run.size;
     double feedS = 0;
     for (qint64 from = 0; from < run.size;) {
         const qint64 to = from < pauseAt ? pauseAt : run.size;
         QElapsedTimer feeding;
         feeding.start();
-        if (run.hex)
+        if (run.randomBytes())
             adapter.sendStream(run.size, run.rate, Seed);
         else if (run.rate > 0)
             adapter.send(text.left(int(run.size)), run.rate);
-        for (qint64 offset = from; !run.hex && run.rate == 0 && offset < to; offset += text.size())
+        for (qint64 offset = from; !run.randomBytes() && run.rate == 0 && offset < to;
+             offset += text.size())
             adapter.send(payload(run, text, offset, to - offset));
         const qint64 allowedMs =
             (run.rate > 0 ? (to - from) * 1000 / run.rate : (to - from) / 1000) + 60000;
@@ -199,11 +266,7 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
         from = to;
     }
     figures->lost = adapter.bytesLost();
-    const QString logPath = korvix.home() + QStringLiteral("/korvix.log");
-    // The last bytes on their way through the line and the log's own buffer.
-    const bool logged = waitUntil(
-        [&] { return QFileInfo(logPath).size() >= run.size - figures->lost - 65536; }, 10000);
-    if (!logged)
+    if (!session.logReaches(run.size - figures->lost - 65536))
         std::fprintf(stderr, "%s: the log fell behind\n", qPrintable(run.spec));
     QTest::qWait(1000);
     figures->cpuSecondsPerMB = (korvix.cpuSeconds() - cpuBefore) / (run.size / 1e6);
@@ -211,12 +274,74 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
     figures->endKB = korvix.residentKilobytes();
     figures->peakKB = korvix.peakResidentKilobytes();
 
-    if (!korvix.closeNormally(window))
+    if (!korvix.closeNormally(session.window))
         return false;
-    figures->logged = QFileInfo(logPath).size();
-    figures->logExact = figures->lost == 0 && logMatches(logPath, run, text);
-    readTicks(traceFile, figures);
+    figures->logged = QFileInfo(session.logPath).size();
+    figures->logExact = figures->lost == 0 &&
+                        logMatches(session.logPath, run.size,
+                                   [&](qint64 at, qint64 n) { return payload(run, text, at, n); });
+    figures->ticks = readTicks(session.traceFile);
     return true;
+}
+
+QByteArray repeated(const char *unit, int times)
+{
+    return QByteArray(unit).repeated(times);
+}
+
+// What a device may send that is costly to render.
+QList<QPair<QString, QByteArray>> hostileBursts()
+{
+    QList<QPair<QString, QByteArray>> bursts;
+    for (const char *tag : {"<x>", "<b>", "<div>", "<pre>", "<ul><li>", "<table><tr><td>"})
+        bursts << qMakePair(QStringLiteral("%1 x 4,000").arg(QLatin1String(tag)),
+                            repeated(tag, 4000));
+    bursts << qMakePair(QStringLiteral("<div> x 20,000"), repeated("<div>", 20000));
+    bursts << qMakePair(QStringLiteral("&amp; x 100,000"), repeated("&amp;", 100000));
+    bursts << qMakePair(QStringLiteral("< x 1,000,000 (unclosed)"), repeated("<", 1000000));
+    bursts << qMakePair(QStringLiteral("<a x 100,000 (unclosed)"), repeated("<a", 100000));
+    QByteArray sizes;
+    for (int i = 1; i <= 4000; ++i)
+        sizes += "<span style=\"font-size:" + QByteArray::number(i) + "px\">x";
+    bursts << qMakePair(QStringLiteral("4,000 font sizes"), sizes);
+    bursts << qMakePair(QStringLiteral("style sheet /dev/zero"),
+                        QByteArray("<link type=\"text/css\" href=\"/dev/zero\">x"));
+    bursts << qMakePair(QStringLiteral("8 MiB of spaces"), QByteArray(8 << 20, ' '));
+    bursts << qMakePair(QStringLiteral("8 MiB of line feeds"), QByteArray(8 << 20, '\n'));
+    return bursts;
+}
+
+// Each burst as fast as the port takes it, then a second of quiet; the ticks from the burst's
+// first to a second after its last byte count for it.
+bool measureHostile(const XServer &x)
+{
+    Session session(x);
+    if (!session.start(false))
+        return false;
+    QTest::qWait(1000);
+    std::printf("%-26s %10s %14s %9s %9s\n", "burst", "bytes", "longest render", "p99 late",
+                "max late");
+    QByteArray sent;
+    for (const auto &burst : hostileBursts()) {
+        const qint64 from = QFileInfo(session.traceFile).size();
+        session.adapter->send(burst.second);
+        sent += burst.second;
+        if (!waitUntil([&] { return session.adapter->bytesPendingToSend() == 0; }, 120000) ||
+            !session.logReaches(sent.size()))
+            return false;
+        QTest::qWait(1000);
+        const Ticks ticks = readTicks(session.traceFile, from);
+        std::printf("%-26s %10d %11.1f ms %6.0f ms %6.0f ms\n", qPrintable(burst.first),
+                    int(burst.second.size()), ticks.longestRenderMs, ticks.p99LateMs,
+                    ticks.maxLateMs);
+        std::fflush(stdout);
+    }
+    if (!session.korvix.closeNormally(session.window))
+        return false;
+    const bool exact = logMatches(session.logPath, sent.size(),
+                                  [&](qint64 at, qint64 n) { return sent.mid(int(at), int(n)); });
+    std::printf("log %s\n", exact ? "byte-exact" : "NOT byte-exact");
+    return exact;
 }
 
 qint64 amount(QString text)
@@ -236,14 +361,15 @@ qint64 amount(QString text)
 
 bool parseRun(const QString &spec, Run *run)
 {
+    static const QStringList payloads{QStringLiteral("text"), QStringLiteral("markup"),
+                                      QStringLiteral("binary"), QStringLiteral("hex")};
     const QStringList parts = spec.split(QLatin1Char(':'));
-    if (parts.size() != 3 ||
-        (parts.at(2) != QLatin1String("text") && parts.at(2) != QLatin1String("hex")))
+    if (parts.size() != 3 || !payloads.contains(parts.at(2)))
         return false;
     run->spec = spec;
     run->rate = parts.at(0) == QLatin1String("max") ? 0 : amount(parts.at(0));
     run->size = amount(parts.at(1));
-    run->hex = parts.at(2) == QLatin1String("hex");
+    run->payload = Payload(payloads.indexOf(parts.at(2)));
     return run->rate >= 0 && run->size > 0;
 }
 
@@ -253,17 +379,22 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     QStringList specs = application.arguments().mid(1);
-    if (specs.isEmpty())
-        specs =
-            QStringList{QStringLiteral("409600:4096000:text"), QStringLiteral("409600:4096000:hex"),
-                        QStringLiteral("1000000:10M:text"),    QStringLiteral("1000000:10M:hex"),
-                        QStringLiteral("max:200M:text"),       QStringLiteral("max:50M:hex"),
-                        QStringLiteral("max:1G:text")};
+    const bool hostile = specs.removeAll(QStringLiteral("hostile")) > 0;
+    if (specs.isEmpty() && !hostile)
+        specs = QStringList{
+            QStringLiteral("409600:4096000:text"), QStringLiteral("409600:4096000:markup"),
+            QStringLiteral("409600:4096000:hex"),  QStringLiteral("1000000:10M:text"),
+            QStringLiteral("1000000:10M:markup"),  QStringLiteral("1000000:10M:hex"),
+            QStringLiteral("max:200M:text"),       QStringLiteral("max:200M:markup"),
+            QStringLiteral("max:50M:binary"),      QStringLiteral("max:50M:hex"),
+            QStringLiteral("max:1G:text")};
     QList<Run> runs;
-    for (const QString &spec : specs) {
+    for (const QString &spec : qAsConst(specs)) {
         Run run;
         if (!parseRun(spec, &run)) {
-            std::fprintf(stderr, "not a run: %s (RATE:SIZE:text|hex, RATE a number or max)\n",
+            std::fprintf(stderr,
+                         "not a run: %s (RATE:SIZE:text|markup|binary|hex, RATE a number or max; "
+                         "or hostile)\n",
                          qPrintable(spec));
             return 2;
         }
@@ -281,28 +412,36 @@ int main(int argc, char *argv[])
     }
     // Paced text goes out as one item, so that the UART buffer counts across all of it.
     qint64 textSize = TextBlock;
-    for (const Run &run : runs) {
-        if (!run.hex && run.rate > 0)
+    for (const Run &run : qAsConst(runs)) {
+        if (!run.randomBytes() && run.rate > 0)
             textSize = qMax(textSize, run.size);
     }
     const QByteArray text = textLines(textSize);
-    std::printf("%-20s %8s %9s %5s %9s %6s %8s %6s %8s %8s %7s %7s %8s %7s\n", "run", "sent MB",
-                "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks", "p99 late", "max late",
-                "idle MB", "peak MB", "@100 MB", "end MB");
-    for (const Run &run : runs) {
+    const QByteArray markup = markupLines(textSize);
+    if (!runs.isEmpty())
+        std::printf("%-22s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
+                    "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
+                    "p99 late", "max late", "render max", "idle MB", "peak MB", "@100 MB",
+                    "end MB");
+    for (const Run &run : qAsConst(runs)) {
         Figures f;
-        if (!measure(x, run, text, &f)) {
+        if (!measure(x, run, run.payload == Payload::Markup ? markup : text, &f)) {
             std::fprintf(stderr, "the run %s failed\n", qPrintable(run.spec));
             return 1;
         }
         const QString at100 =
             f.at100MBKB < 0 ? QStringLiteral("-") : QString::number(f.at100MBKB / 1024);
-        std::printf("%-20s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7lld %7lld "
-                    "%8s %7lld\n",
+        std::printf("%-22s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7.1fms %7lld "
+                    "%7lld %8s %7lld\n",
                     qPrintable(run.spec), run.size / 1e6, f.logged / 1e6, f.logExact ? "yes" : "NO",
-                    f.lost, f.mbPerSecond, f.cpuSecondsPerMB, f.ticks, f.p99LateMs, f.maxLateMs,
-                    f.idleKB / 1024, f.peakKB / 1024, qPrintable(at100), f.endKB / 1024);
+                    f.lost, f.mbPerSecond, f.cpuSecondsPerMB, f.ticks.count, f.ticks.p99LateMs,
+                    f.ticks.maxLateMs, f.ticks.longestRenderMs, f.idleKB / 1024, f.peakKB / 1024,
+                    qPrintable(at100), f.endKB / 1024);
         std::fflush(stdout);
+    }
+    if (hostile && !measureHostile(x)) {
+        std::fprintf(stderr, "the hostile bursts failed\n");
+        return 1;
     }
     return 0;
 }

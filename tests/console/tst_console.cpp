@@ -3,6 +3,8 @@
 #include "testmain.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,6 +46,8 @@ private slots:
     void bytesShowAsTextOrHex();
     void emptyChunkOnlyScrolls();
     void chunkLargerThanTheBudgetShowsItsNewestBytes();
+    void markupBeyondTheLimits_data();
+    void markupBeyondTheLimits();
     void keys_data();
     void keys();
     void swallowedKeys_data();
@@ -115,6 +119,44 @@ void tst_Console::chunkLargerThanTheBudgetShowsItsNewestBytes()
     QCOMPARE(console->document()->characterCount(), Console::maximumCharacters);
     QVERIFY(console->toPlainText().endsWith(
         QString::asprintf(" 0x%02x 0x2e", uchar(chunk.at(chunk.size() - 2)))));
+}
+
+void tst_Console::markupBeyondTheLimits_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("bold"); // the last character
+
+    const QByteArray z(16380, 'z');
+    QTest::newRow("64 open elements") << QByteArray("<x>").repeated(64) + "y"
+                                      << "y" << false;
+    QTest::newRow("the 65th shows as text") << QByteArray("<x>").repeated(65) + "y"
+                                            << "<x>y" << false;
+    QTest::newRow("the 128th newest tag applies") << "<b>" + QByteArray("<x/>").repeated(127) + "z"
+                                                  << "z" << true;
+    QTest::newRow("the 129th does not") << "<b>" + QByteArray("<x/>").repeated(128) + "z"
+                                        << "z" << false;
+    QTest::newRow("a tag is not cut in two")
+        << "<b title=\"" + QByteArray(100, 'q') + "\">" + z << QString(z) << true;
+    QTest::newRow("nor an entity") << "&amp;" + z + "z"
+                                   << "&" + QString(z) + "z" << false;
+
+    QFile styleSheet(QDir::home().filePath("bold.css"));
+    QVERIFY(styleSheet.open(QIODevice::WriteOnly) && styleSheet.write("x { font-weight: bold }"));
+    QTest::newRow("a style sheet is not loaded")
+        << "<link type=\"text/css\" href=\"" + styleSheet.fileName().toUtf8() + "\"></link><x>a</x>"
+        << "a" << false;
+}
+
+void tst_Console::markupBeyondTheLimits()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(QString, shown);
+    QFETCH(bool, bold);
+    console->putData(chunk);
+    const QTextBlock last = console->document()->lastBlock();
+    QCOMPARE(last.text(), shown);
+    QCOMPARE(last.textFormats().constLast().format.fontWeight() > QFont::Normal, bold);
 }
 
 void tst_Console::keys_data()

@@ -1,6 +1,7 @@
 #include "reference.h"
 
 #include "console.h"
+#include "markup.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -25,16 +26,23 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
 {
     QString html;
     bool lineFeedParagraph = false;
-    for (int i = 0; i < chunk.size(); ++i) {
-        const auto byte = uchar(chunk.at(i));
-        if (hex)
-            html += QString::asprintf(" 0x%02x", byte);
-        else if (byte == 0x0a && i < chunk.size() - 1)
-            html += QLatin1String("<br>");
-        else if (byte == 0x0a)
-            html += QLatin1Char('\r'), lineFeedParagraph = true;
-        else
-            html += (byte < 0x20 || byte > 0x7f) ? QLatin1Char('.') : QLatin1Char(char(byte));
+    if (hex) {
+        for (const char c : chunk)
+            html += QString::asprintf(" 0x%02x", uchar(c));
+    } else {
+        QByteArray text;
+        for (const char c : chunk)
+            text += uchar(c) == 0x0a ? '\r' : (uchar(c) < 0x20 || uchar(c) > 0x7f) ? '.' : c;
+        if (text.contains('<') || text.contains('&'))
+            text = text.mid(markup::windowStart(text));
+        for (int i = 0; i < text.size(); ++i) {
+            if (text.at(i) == '\r' && i < text.size() - 1)
+                html += QLatin1String("<br>");
+            else
+                html += QLatin1Char(text.at(i));
+        }
+        lineFeedParagraph = text.endsWith('\r');
+        html = markup::limitNesting(html);
     }
     if (!html.isEmpty())
         pane->appendHtml(QLatin1String("<span style=\"color: #ffff00\">") + html +

@@ -9,7 +9,8 @@ class QTextDocument;
 namespace consolereference {
 
 // The straightforward rendering: each chunk through the rich-text parser, then only the newest
-// characters kept, the cut paragraph with its formats. `pane` holds at most 100 paragraphs.
+// characters kept, the cut paragraph with its formats. Text with markup is first limited as the
+// console limits what reaches the parser. `pane` holds at most 100 paragraphs.
 void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex);
 
 // Whether two documents show alike: paragraphs, their texts and formats, the formats of their
