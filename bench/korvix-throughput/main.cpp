@@ -124,45 +124,46 @@ template<typename Expected> bool logMatches(const QString &path, qint64 size, Ex
     return true;
 }
 
-// Tick lines look like "korvix.receive.tick 12.345 40960 1234": seconds since start when the
-// tick had rendered, bytes shown, microseconds the rendering took. The feed is what lies between
-// the first and the last tick that showed bytes, from `from` on in the file. "Late" is how much
-// longer than the 100 ms period the gap between the beginnings of two ticks was.
-Ticks readTicks(const QString &traceFile, qint64 from = 0, qint64 to = -1)
+// Tick lines look like "korvix.receive.tick 12.345 40960": seconds since start, bytes shown; each
+// is followed by "korvix.receive.render 12.346 1234", the microseconds their rendering took. The
+// feed is what lies between the first and the last tick that showed bytes, from `from` on in the
+// file. "Late" is how much longer than the 100 ms period the gap between two ticks was.
+Ticks readTicks(const QString &traceFile, qint64 from = 0)
 {
     Ticks ticks;
     QFile traces(traceFile);
     if (!traces.open(QIODevice::ReadOnly) || !traces.seek(from))
         return ticks;
-    QList<double> begins;
+    QList<double> times;
     QList<double> renders;
     int lastShowing = -1;
-    while (!traces.atEnd() && (to < 0 || traces.pos() < to)) {
+    while (!traces.atEnd()) {
         const QByteArray line = traces.readLine();
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (line.startsWith("korvix.receive.render ") && renders.size() < times.size()) {
+            renders << fields.value(2).toDouble() / 1000.0;
+            continue;
+        }
         if (!line.startsWith("korvix.receive.tick "))
             continue;
-        const QList<QByteArray> fields = line.simplified().split(' ');
         const bool showing = fields.value(2).toLongLong() > 0;
-        if (begins.isEmpty() && !showing)
+        if (times.isEmpty() && !showing)
             continue;
-        const double renderMs = fields.value(3).toDouble() / 1000.0;
-        begins << fields.value(1).toDouble() * 1000.0 - renderMs;
-        renders << renderMs;
+        times << fields.value(1).toDouble() * 1000.0;
         if (showing)
-            lastShowing = begins.size() - 1;
+            lastShowing = times.size() - 1;
     }
-    begins = begins.mid(0, lastShowing + 1);
-    renders = renders.mid(0, lastShowing + 1);
+    times = times.mid(0, lastShowing + 1);
     QList<double> late;
-    for (int i = 1; i < begins.size(); ++i)
-        late << qMax(0.0, begins.at(i) - begins.at(i - 1) - 100.0);
+    for (int i = 1; i < times.size(); ++i)
+        late << qMax(0.0, times.at(i) - times.at(i - 1) - 100.0);
     std::sort(late.begin(), late.end());
-    ticks.count = begins.size();
+    ticks.count = times.size();
     if (!late.isEmpty()) {
         ticks.maxLateMs = late.last();
         ticks.p99LateMs = late.at(qMin(late.size() - 1, int(late.size() * 0.99)));
     }
-    for (const double render : qAsConst(renders))
+    for (const double render : renders.mid(0, lastShowing + 1))
         ticks.longestRenderMs = qMax(ticks.longestRenderMs, render);
     return ticks;
 }
@@ -202,7 +203,7 @@ struct Session
             return false;
         korvix.setTraceFile(traceFile);
         korvix.setEnvironment(QStringLiteral("QT_LOGGING_RULES"),
-                              QStringLiteral("korvix.receive.tick.debug=true"));
+                              QStringLiteral("korvix.receive.*.debug=true"));
         korvix.setEnvironment(
             QStringLiteral("QT_MESSAGE_PATTERN"),
             QStringLiteral("%{if-category}%{category} %{time process} %{endif}%{message}"));
