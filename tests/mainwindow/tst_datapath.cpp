@@ -27,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <numeric>
 
 using testsupport::showsImage;
 
@@ -102,6 +103,7 @@ private slots:
 
     void theLogHoldsEveryReceivedByte();
     void aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed();
+    void aLineAfterNestedTagsShowsAtTheNextTick();
     void lineEndingsOnTheWire_data();
     void lineEndingsOnTheWire();
     void bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect();
@@ -187,6 +189,31 @@ void tst_DataPath::aBurstWithinOneTickIsOnePutDataAndNothingShowsWhileClosed()
     harness::invoke(window.get(), "onTimer");
     QCOMPARE(tickSizes(log), QList<int>{});
     QCOMPARE(harness::console(window.get())->toPlainText(), QString(burst));
+}
+
+// Markup nested ever deeper must not hold up what follows it, on screen or in the log.
+void tst_DataPath::aLineAfterNestedTagsShowsAtTheNextTick()
+{
+    const QString logPath = scratch.filePath("tags.log");
+    auto window = harness::connectedWindow();
+    logTo(window.get(), logPath);
+    for (QTimer *timer : window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
+        timer->stop();
+    testsupport::MessageLog log;
+    const QByteArray tags = QByteArray("<div>").repeated(20000);
+    adapter->send(tags);
+    const auto shown = [&] {
+        const QList<int> sizes = tickSizes(log);
+        return std::accumulate(sizes.cbegin(), sizes.cend(), 0);
+    };
+    QTRY_VERIFY((harness::invoke(window.get(), "onTimer"), shown() == tags.size()));
+
+    QSignalSpy reads(window->findChild<QSerialPort *>(), &QSerialPort::readyRead);
+    adapter->send("line\r\n");
+    QVERIFY(reads.wait());
+    harness::invoke(window.get(), "onTimer");
+    QVERIFY(harness::console(window.get())->toPlainText().endsWith("<div>\nline. \n\n"));
+    QCOMPARE(fileContents(logPath), tags + "line\r\n");
 }
 
 void tst_DataPath::lineEndingsOnTheWire_data()
