@@ -40,8 +40,8 @@ QByteArray hexNotation(const QByteArray &bytes)
 }
 
 // What a byte shows as in text: a line feed becomes a carriage return (the end-of-line marker),
-// every other byte that is not printable ASCII a dot. A table, because a fast device's chunk of a
-// tick is megabytes.
+// every other byte that is not printable ASCII a dot. A table, because a fast device makes chunks
+// of megabytes.
 struct PrintableTable
 {
     char of[256];
@@ -50,14 +50,17 @@ struct PrintableTable
         for (int byte = 0; byte < 256; ++byte)
             of[byte] = byte == 0x0a ? '\r' : (byte < 0x20 || byte > 0x7f) ? '.' : char(byte);
     }
+    char operator()(char byte) const { return of[static_cast<unsigned char>(byte)]; }
 };
+const PrintableTable printable;
 
-QByteArray printableText(const QByteArray &bytes)
+// The chunk as it is traced, built straight from the bytes: each pass over a fast device's chunk,
+// each copy of it, costs time and memory.
+QString printableText(const QByteArray &bytes)
 {
-    static const PrintableTable table;
-    QByteArray text(bytes.size(), Qt::Uninitialized);
+    QString text(bytes.size(), Qt::Uninitialized);
     std::transform(bytes.cbegin(), bytes.cend(), text.begin(),
-                   [](char c) { return table.of[static_cast<unsigned char>(c)]; });
+                   [](char c) { return QChar(QLatin1Char(printable(c))); });
     return text;
 }
 
@@ -66,41 +69,44 @@ QByteArray printableText(const QByteArray &bytes)
 // stands, the parser folds the marker into a space, and a device's lines that arrive within one
 // tick would show joined on one line. The last byte keeps its paragraph of its own, so a chunk
 // still makes as many paragraphs as before.
-QString withLineBreakTags(const QByteArray &text)
+QString withLineBreakTags(const QString &text)
 {
     QString html;
-    html.reserve(text.size() + text.count('\r') * 3);
+    html.reserve(text.size() + text.count(QLatin1Char('\r')) * 3);
     for (int i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        if (c == '\r' && i != text.size() - 1)
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') && i != text.size() - 1)
             html += QLatin1String("<br>");
         else
-            html += QLatin1Char(c);
+            html += c;
     }
     return html;
 }
 
-// What the rich-text parser makes of markup-free printable text in a paragraph, built without it:
-// a line break for each end-of-line marker but the last character, and white space collapsed as
-// HTML collapses it (a run shows as one space, none at the start of a line). Only the last `keep`
-// characters are built, walking back from the end: whether a character shows depends on nothing
-// but the one before it, so a long chunk costs no more than the characters that stay.
-QString shownText(const QByteArray &text, int keep)
+// What the rich-text parser makes of markup-free text in a paragraph, built without it: a line
+// break for each end-of-line marker but the last byte, and white space collapsed as HTML
+// collapses it (a run shows as one space, none at the start of a line). Only the last `keep`
+// characters are built, walking back from the end: whether a byte shows depends on nothing but
+// the byte before it, so a long chunk costs no more than the characters that stay.
+QString shownText(const QByteArray &bytes, int keep)
 {
-    const int last = text.size() - 1;
-    const auto isBlank = [&](int i) { return text.at(i) == ' ' || text.at(i) == '\r'; };
-    QString shown(qMin(keep, text.size()), Qt::Uninitialized);
+    const int last = bytes.size() - 1;
+    const auto isBlank = [&](int i) {
+        const char c = printable(bytes.at(i));
+        return c == ' ' || c == '\r';
+    };
+    QString shown(qMin(keep, bytes.size()), Qt::Uninitialized);
     QChar *const begin = shown.data();
     QChar *out = begin + shown.size();
     for (int i = last; i >= 0 && out != begin; --i) {
-        const char c = text.at(i);
+        const char c = printable(bytes.at(i));
         if (c == '\r' && i != last) {
             *--out = QChar::LineSeparator;
         } else if (!isBlank(i)) {
             *--out = QLatin1Char(c);
         } else {
             // Of a run of spaces only the first can show.
-            while (i > 0 && text.at(i - 1) == ' ')
+            while (i > 0 && bytes.at(i - 1) == ' ')
                 --i;
             if (i > 0 && !isBlank(i - 1))
                 *--out = QLatin1Char(' ');
@@ -110,10 +116,10 @@ QString shownText(const QByteArray &text, int keep)
 }
 
 // Markup survives the conversion to printable text unchanged.
-bool holdsMarkup(const QByteArray &text)
+bool holdsMarkup(const QByteArray &bytes)
 {
-    return std::memchr(text.constData(), '<', size_t(text.size())) ||
-           std::memchr(text.constData(), '&', size_t(text.size()));
+    return std::memchr(bytes.constData(), '<', size_t(bytes.size())) ||
+           std::memchr(bytes.constData(), '&', size_t(bytes.size()));
 }
 
 QTextCharFormat receivedFormat()
@@ -183,26 +189,27 @@ void Console::putData(const QByteArray &bytes)
         if (!notation.isEmpty())
             appendReceived(shownText(notation, maximumCharacters), false);
     } else if (!bytes.isEmpty()) {
-        const QByteArray text = printableText(bytes);
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
         // time the trace takes.
-        qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"),
-                          QString::fromLatin1(text));
+        const QString text = printableText(bytes);
+        qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"), text);
         const bool lineFeedParagraph = bytes.endsWith('\n');
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
-        if (!holdsMarkup(text)) {
-            appendReceived(shownText(text, maximumCharacters), lineFeedParagraph);
+        if (!holdsMarkup(bytes)) {
+            appendReceived(shownText(bytes, maximumCharacters), lineFeedParagraph);
         } else {
-            const QByteArray rendered = text.mid(markup::windowStart(text));
+            const int start = markup::windowStart(bytes);
+            const QByteArray newest = bytes.mid(start);
             // Markup in the data is rendered as markup, so only the parser can build such chunks.
-            if (holdsMarkup(rendered))
+            if (holdsMarkup(newest))
                 appendReceivedHtml(receivedSpan +
-                                       markup::limitNesting(withLineBreakTags(rendered)) + spanEnd,
+                                       markup::limitNesting(withLineBreakTags(text.mid(start))) +
+                                       spanEnd,
                                    lineFeedParagraph);
             else
-                appendReceived(shownText(rendered, maximumCharacters), lineFeedParagraph);
+                appendReceived(shownText(newest, maximumCharacters), lineFeedParagraph);
         }
     }
     scrollToBottom();

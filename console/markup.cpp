@@ -39,27 +39,27 @@ bool replacesItsKind(const QString &name)
 
 } // namespace
 
-int windowStart(const QByteArray &text)
+int windowStart(const QByteArray &bytes)
 {
-    const int earliest = qMax(0, text.size() - window);
+    const int earliest = qMax(0, bytes.size() - window);
     int tags = 0;
-    for (int i = text.size() - 1; i >= earliest; --i) {
-        if (text.at(i) == '<' && ++tags == mostTags)
+    for (int i = bytes.size() - 1; i >= earliest; --i) {
+        if (bytes.at(i) == '<' && ++tags == mostTags)
             return i;
     }
     int start = earliest;
     // A line feed is rendered as a line-break tag, which ends any tag it falls in.
     for (int i = start - 1; i >= qMax(0, start - longestTag); --i) {
-        const char c = text.at(i);
+        const char c = bytes.at(i);
         if (c == '<') {
             start = i;
             break;
         }
-        if (c == '>' || c == '\r')
+        if (c == '>' || c == '\n')
             break;
     }
     for (int i = start - 1; i >= qMax(0, start - longestEntity); --i) {
-        const char c = text.at(i);
+        const char c = bytes.at(i);
         if (c == '&') {
             start = i;
             break;

@@ -23,9 +23,8 @@ constexpr int window = 16384;
 constexpr int mostTags = 128;
 constexpr int deepestNesting = 64;
 
-// Where the rendered part of a tick's data begins, in `text`: the data as printable text, with
-// carriage returns for the line feeds.
-int windowStart(const QByteArray &text);
+// Where the rendered part of a tick's data begins.
+int windowStart(const QByteArray &bytes);
 
 // `html` as the parser would get it, with the start tags beyond the nesting limit shown as text.
 QString limitNesting(const QString &html);

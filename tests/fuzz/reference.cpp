@@ -30,16 +30,15 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
         for (const char c : chunk)
             html += QString::asprintf(" 0x%02x", uchar(c));
     } else {
-        QByteArray text;
-        for (const char c : chunk)
+        const bool holdsMarkup = chunk.contains('<') || chunk.contains('&');
+        QString text;
+        for (const char c : holdsMarkup ? chunk.mid(markup::windowStart(chunk)) : chunk)
             text += uchar(c) == 0x0a ? '\r' : (uchar(c) < 0x20 || uchar(c) > 0x7f) ? '.' : c;
-        if (text.contains('<') || text.contains('&'))
-            text = text.mid(markup::windowStart(text));
         for (int i = 0; i < text.size(); ++i) {
             if (text.at(i) == '\r' && i < text.size() - 1)
                 html += QLatin1String("<br>");
             else
-                html += QLatin1Char(text.at(i));
+                html += text.at(i);
         }
         lineFeedParagraph = text.endsWith('\r');
         html = markup::limitNesting(html);
