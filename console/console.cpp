@@ -187,7 +187,7 @@ void Console::putData(const QByteArray &bytes)
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
         const QByteArray notation = hexNotation(bytes.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
-            appendReceived(shownText(notation, maximumCharacters), false);
+            appendReceived(shownText(notation, maximumCharacters), Qt::PlainText, false);
     } else if (!bytes.isEmpty()) {
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
@@ -198,33 +198,38 @@ void Console::putData(const QByteArray &bytes)
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
         if (!holdsMarkup(bytes)) {
-            appendReceived(shownText(bytes, maximumCharacters), lineFeedParagraph);
+            appendReceived(shownText(bytes, maximumCharacters), Qt::PlainText, lineFeedParagraph);
         } else {
             const int start = markup::windowStart(bytes);
             const QByteArray newest = bytes.mid(start);
             // Markup in the data is rendered as markup, so only the parser can build such chunks.
             if (holdsMarkup(newest))
-                appendReceivedHtml(receivedSpan +
-                                       markup::limitNesting(withLineBreakTags(text.mid(start))) +
-                                       spanEnd,
-                                   lineFeedParagraph);
+                appendReceived(receivedSpan +
+                                   markup::limitNesting(withLineBreakTags(text.mid(start))) +
+                                   spanEnd,
+                               Qt::RichText, lineFeedParagraph);
             else
-                appendReceived(shownText(newest, maximumCharacters), lineFeedParagraph);
+                appendReceived(shownText(newest, maximumCharacters), Qt::PlainText,
+                               lineFeedParagraph);
         }
     }
     scrollToBottom();
 }
 
-// The paragraphs appendHtml() and appendPlainText("\n") would add, built in one edit, so that the
-// pane lays out the new paragraph once instead of for every step.
-void Console::appendReceived(const QString &shown, bool lineFeedParagraph)
+// The paragraphs appendHtml() or appendPlainText() and then appendPlainText("\n") would add, built
+// in one edit, so that the pane lays out the new paragraph once instead of for every step.
+void Console::appendReceived(const QString &content, Qt::TextFormat format, bool lineFeedParagraph)
 {
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    const QTextCharFormat received = receivedFormat();
-    appendParagraph(&cursor, shown, &received);
+    appendParagraph(&cursor, [&] {
+        if (format == Qt::RichText)
+            cursor.insertHtml(content);
+        else
+            cursor.insertText(content, receivedFormat());
+    });
     if (lineFeedParagraph)
-        appendParagraph(&cursor, QStringLiteral("\n"), nullptr);
+        appendParagraph(&cursor, [&] { cursor.insertText(QStringLiteral("\n")); });
     keepNewestCharacters(&cursor);
     cursor.endEditBlock();
 }
@@ -232,8 +237,7 @@ void Console::appendReceived(const QString &shown, bool lineFeedParagraph)
 // One step as the pane's own appending takes it: a new paragraph in the formats of the pane's
 // cursor (none in an empty document), whose format then stays what it was, and the oldest
 // paragraph dropped by hand before the document's own limit applies again.
-void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
-                              const QTextCharFormat *format)
+void Console::appendParagraph(QTextCursor *cursor, const std::function<void()> &insertContent)
 {
     QTextDocument *text = document();
     const int limit = text->maximumBlockCount();
@@ -246,10 +250,7 @@ void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
     else
         cursor->insertBlock(pane.blockFormat(), pane.charFormat());
     const QTextCharFormat paneFormat = textCursor().charFormat();
-    if (format)
-        cursor->insertText(paragraph, *format);
-    else
-        cursor->insertText(paragraph);
+    insertContent();
     if (!textCursor().hasSelection())
         setCurrentCharFormat(paneFormat);
     if (text->blockCount() > limit) {
@@ -258,18 +259,6 @@ void Console::appendParagraph(QTextCursor *cursor, const QString &paragraph,
         oldest.removeSelectedText();
     }
     text->setMaximumBlockCount(limit);
-}
-
-// One edit, so that the pane lays out what changed once rather than after every step.
-void Console::appendReceivedHtml(const QString &html, bool lineFeedParagraph)
-{
-    QTextCursor cursor(document());
-    cursor.beginEditBlock();
-    appendHtml(html);
-    if (lineFeedParagraph)
-        appendPlainText(QStringLiteral("\n"));
-    keepNewestCharacters(&cursor);
-    cursor.endEditBlock();
 }
 
 // Drops the oldest characters beyond the budget; the paragraph cut at the top keeps its own

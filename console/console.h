@@ -4,6 +4,8 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+#include <functional>
+
 class QTextCharFormat;
 class QTextCursor;
 
@@ -40,10 +42,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void appendReceived(const QString &shown, bool lineFeedParagraph);
-    void appendParagraph(QTextCursor *cursor, const QString &paragraph,
-                         const QTextCharFormat *format);
-    void appendReceivedHtml(const QString &html, bool lineFeedParagraph);
+    void appendReceived(const QString &content, Qt::TextFormat format, bool lineFeedParagraph);
+    void appendParagraph(QTextCursor *cursor, const std::function<void()> &insertContent);
     void keepNewestCharacters(QTextCursor *cursor);
     void sendOrdinaryKey(QKeyEvent *event);
     void sendFunctionKey(int number);
