@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -191,9 +192,10 @@ void Console::putData(const QByteArray &bytes)
     } else if (!bytes.isEmpty()) {
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
-        // time the trace takes.
-        const QString text = printableText(bytes);
-        qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"), text);
+        // time the trace takes. Not even built when the debug stream is switched off.
+        if (QLoggingCategory::defaultCategory()->isDebugEnabled())
+            qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"),
+                              printableText(bytes));
         const bool lineFeedParagraph = bytes.endsWith('\n');
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
@@ -205,7 +207,7 @@ void Console::putData(const QByteArray &bytes)
             // Markup in the data is rendered as markup, so only the parser can build such chunks.
             if (holdsMarkup(newest))
                 appendReceived(receivedSpan +
-                                   markup::limitNesting(withLineBreakTags(text.mid(start))) +
+                                   markup::limitNesting(withLineBreakTags(printableText(newest))) +
                                    spanEnd,
                                Qt::RichText, lineFeedParagraph);
             else
