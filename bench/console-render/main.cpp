@@ -1,0 +1,116 @@
+// Times Console::putData alone, offscreen and with the traces off, on chunks of what devices send
+// (text with and without markup, binary data) and of what is costly to render (nested tags,
+// floods of one entity, of "<", of white space), from 10 KB to 16 MB. Prints the longest of three
+// calls on one pane for each. Run it through run.sh.
+#include "console.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+namespace {
+
+constexpr quint32 Seed = 11;
+
+// Lines of random length from `alphabet`, ending in CR LF.
+QByteArray lines(int size, const QByteArray &alphabet, int shortest, int longest)
+{
+    QRandomGenerator random(Seed);
+    QByteArray text;
+    text.reserve(size);
+    while (text.size() < size) {
+        const int length = random.bounded(shortest, longest + 1);
+        for (int i = 0; i < length; ++i)
+            text += alphabet.at(random.bounded(alphabet.size()));
+        text += "\r\n";
+    }
+    text.truncate(size);
+    return text;
+}
+
+QByteArray plainText(int size)
+{
+    return lines(size,
+                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                 "      .,:;=+-*/()[]_#%",
+                 10, 120);
+}
+
+QByteArray markupText(int size)
+{
+    QByteArray printable("\t");
+    for (char c = 0x20; c < 0x7f; ++c)
+        printable += c;
+    return lines(size, printable, 0, 120);
+}
+
+QByteArray binary(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(Seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+double longestPutMs(const QByteArray &chunk, bool hex)
+{
+    QStringList keys;
+    Console console(nullptr, &keys);
+    console.resize(1024, 700);
+    console.show();
+    if (hex) {
+        QKeyEvent f11(QEvent::KeyPress, Qt::Key_F11, Qt::NoModifier);
+        QApplication::sendEvent(&console, &f11);
+    }
+    QApplication::processEvents();
+    double longest = 0;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        console.putData(chunk);
+        longest = qMax(longest, timer.nsecsElapsed() / 1e6);
+        QApplication::processEvents();
+    }
+    return longest;
+}
+
+void row(const char *what, const QByteArray &chunk, bool hex = false)
+{
+    std::printf("%-36s %10d B %9.1f ms\n", what, int(chunk.size()), longestPutMs(chunk, hex));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    std::printf("%-36s %12s %12s\n", "chunk", "size", "longest");
+    for (const int size : {10000, 100000, 1000000, 16000000}) {
+        row(qPrintable(QStringLiteral("text without < or &, %1").arg(size)), plainText(size));
+        row(qPrintable(QStringLiteral("printable ASCII and TAB, %1").arg(size)), markupText(size));
+    }
+    row("binary, as text", binary(16000000));
+    row("binary, in hex", binary(16000000), true);
+    for (const char *tag : {"<x>", "<b>", "<div>", "<pre>", "<ul><li>", "<table><tr><td>"}) {
+        for (const int times : {1000, 4000})
+            row(qPrintable(QStringLiteral("%1 x %2").arg(QLatin1String(tag)).arg(times)),
+                QByteArray(tag).repeated(times));
+    }
+    row("<div> x 20,000", QByteArray("<div>").repeated(20000));
+    row("<div> x 3,200,000", QByteArray("<div>").repeated(3200000));
+    row("&amp; x 100,000", QByteArray("&amp;").repeated(100000));
+    row("&amp; x 3,200,000", QByteArray("&amp;").repeated(3200000));
+    row("< x 16,000,000", QByteArray(16000000, '<'));
+    QByteArray sizes;
+    for (int i = 1; i <= 4000; ++i)
+        sizes += "<span style=\"font-size:" + QByteArray::number(i) + "px\">x";
+    row("4,000 font sizes", sizes);
+    row("16 MiB of spaces", QByteArray(16 << 20, ' '));
+    row("16 MiB of line feeds", QByteArray(16 << 20, '\n'));
+    return 0;
+}
