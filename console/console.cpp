@@ -106,8 +106,12 @@ QString shownText(const QByteArray &bytes, int keep)
         } else if (!isBlank(i)) {
             *--out = QLatin1Char(c);
         } else {
-            // Of a run of spaces only the first can show.
-            while (i > 0 && bytes.at(i - 1) == ' ')
+            // Of a run of spaces only the first can show; a flood of them is skipped eight at a
+            // time.
+            const char *const data = bytes.constData();
+            while (i >= 8 && std::memcmp(data + i - 8, "        ", 8) == 0)
+                i -= 8;
+            while (i > 0 && data[i - 1] == ' ')
                 --i;
             if (i > 0 && !isBlank(i - 1))
                 *--out = QLatin1Char(' ');
