@@ -76,8 +76,8 @@ void tst_RealProgram::reconnectToTheSameDeviceUnderANewName()
     identity.serialNumber = "STRANGER";
     usbsim::Adapter stranger(identity);
     QVERIFY(stranger.plug("ttyUSB0"));
-    QVERIFY(adapter.replug("ttyACM1"));
-    QVERIFY(korvix.waitForTitle(window, "korvix ttyACM1 115200"));
+    QVERIFY(adapter.replug("ttyUSB1")); // listed after the old name
+    QVERIFY(korvix.waitForTitle(window, "korvix ttyUSB1 115200"));
     QCOMPARE(korvix.traceCount("########### portname changed between autoconnect "), 1);
     QVERIFY(korvix.typeText(window, "after"));
     QVERIFY(korvix.pressKey(window, "Return"));
