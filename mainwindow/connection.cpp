@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "console.h"
+#include "modemlines.h"
 #include "porthangup.h"
 
 #include <QAction>
@@ -39,9 +40,10 @@ void MainWindow::onConnect()
     reconnectPending = false;
 
     if (serial->open(QIODevice::ReadWrite)) {
+        // The kernel raised both lines as the port opened; every request before they are where
+        // they belong lengthens that pulse, which resets many boards.
+        modemlines::set(serial, dtrState, rtsState);
         qDebug("onConnect() open");
-        serial->setDataTerminalReady(dtrState);
-        serial->setRequestToSend(rtsState);
         showLineStates();
         console->setEnabled(true);
         console->setLocalEchoEnabled(settings.localEchoEnabled);

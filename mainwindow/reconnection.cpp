@@ -24,11 +24,13 @@ void MainWindow::onTryToReconnect()
             << "SN: " << port.serialNumber() << " lastsn = " << lastSerialNumber;
         qDebug().noquote().nospace() << "settingsname: " << settings.portName;
 
-        // A stored -1 never equals a 16-bit identifier.
-        const bool candidate = (port.vendorIdentifier() == lastVendorId &&
-                                port.productIdentifier() == lastProductId) ||
-                               serialNumber == lastSerialNumber;
-        if (!candidate)
+        // A stored -1 never equals a 16-bit identifier. A port without a serial number
+        // counts only by its identifiers: built-in UARTs and cheap adapters of every other
+        // type have none, and an empty serial number would match them all.
+        const bool sameType =
+            port.vendorIdentifier() == lastVendorId && port.productIdentifier() == lastProductId;
+        const bool sameSerialNumber = !serialNumber.isEmpty() && serialNumber == lastSerialNumber;
+        if (!sameType && !sameSerialNumber)
             continue;
         // Without a serial number on the command line, the first device of the wanted type
         // found in this run lends its serial number to every later search.

@@ -16,7 +16,8 @@
 
 // The real korvix binary, as a user starts, types to and ends it, for what the in-process tests
 // cannot see (the command line, the X server's keys, the window manager's close, signals, the log
-// on disk). Finding a device again is the in-process tst_reconnection's.
+// on disk). Finding a device again is the in-process tst_reconnection's, and tst_realkernel's
+// against the kernel's own drivers.
 class tst_RealProgram : public BlackboxTestCase
 {
     Q_OBJECT

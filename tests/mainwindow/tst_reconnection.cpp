@@ -58,6 +58,8 @@ void tst_Reconnection::startupFilters_data()
     const Plugged ftdiB{"ttyUSB1", 0x0403, 0x6001, "BBB222"};
     const Plugged arduino{"ttyACM0", 0x2341, 0x0043, "Ard-77"};
     const Plugged anonymous{"ttyACM1", 0x1a86, 0x7523, ""};
+    const Plugged anonymousFtdi{"ttyUSB3", 0x0403, 0x6001, ""};
+    const Plugged builtInUart{"ttyS0", 0, 0, ""}; // listed with no identity at all
 
     QTest::newRow("ids: the one device of the type")
         << 0x403 << 0x6001 << "" << QList<Plugged>{arduino, ftdiA} << "ttyUSB0";
@@ -65,8 +67,10 @@ void tst_Reconnection::startupFilters_data()
         << 0x403 << 0x6001 << "" << QList<Plugged>{ftdiA, ftdiB} << "first listed";
     QTest::newRow("ids: nothing of the type")
         << 0x403 << 0x6001 << "" << QList<Plugged>{arduino} << "";
-    QTest::newRow("ids: a port without serial number is a candidate")
-        << 0x403 << 0x6001 << "" << QList<Plugged>{anonymous} << "ttyACM1";
+    QTest::newRow("ids: ports without serial number of another type are not taken")
+        << 0x403 << 0x6001 << "" << QList<Plugged>{builtInUart, anonymous} << "";
+    QTest::newRow("ids: one of the type without serial number is taken")
+        << 0x403 << 0x6001 << "" << QList<Plugged>{builtInUart, anonymousFtdi} << "ttyUSB3";
     QTest::newRow("sn: other letter case")
         << -1 << -1 << "ard-77" << QList<Plugged>{ftdiA, arduino} << "ttyACM0";
     QTest::newRow("sn: same ids, other serial is not taken")
@@ -96,7 +100,8 @@ void tst_Reconnection::startupFilters()
     options.vendorId = vid;
     options.productId = pid;
     options.serialNumber = sn;
-    testsupport::ModalDialogScript noDialog({});
+    // A dialog here is a fault; rejected, it fails the row instead of blocking the test.
+    testsupport::ModalDialogScript noDialog({testsupport::reject, testsupport::reject});
     MainWindow window(nullptr, &options);
     window.show();
     testsupport::MessageLog log;
@@ -131,11 +136,11 @@ void tst_Reconnection::moreThanOneMatchHandsOverToTheDialog()
 
 void tst_Reconnection::afterAManualConnectTheFirstCandidateIsAdopted()
 {
-    usbsim::Adapter *first = plug({"ttyUSB0", 0x0403, 0x6001, "FIRST"});
+    usbsim::Adapter *first = plug({"ttyUSB0", 0x0403, 0x6001, ""});
     const CommandLineOptions options;
     auto window = harness::connectedWindow(&options);
 
-    // Same type, other serial number: a candidate by its identifiers, and the first one met.
+    // Same type, a serial number: a candidate by its identifiers, and the first one met.
     first->unplug();
     usbsim::Adapter *second = plug({"ttyUSB2", 0x0403, 0x6001, "SECOND"});
     QTRY_COMPARE(window->windowTitle(), QString("korvix ttyUSB2 115200"));

@@ -40,6 +40,36 @@ bool isAcm(const QString &portName)
     return portName.startsWith(QLatin1String("ttyACM"));
 }
 
+// A PC's own UART: a PnP device driven by "serial", with no USB device above it.
+bool isBuiltIn(const QString &portName)
+{
+    static const QRegularExpression form(QStringLiteral("^ttyS[0-9]+$"));
+    return form.match(portName).hasMatch();
+}
+
+// What the kernel's uevents say about the port: the driver of the device the tty hangs off,
+// and the tty's device number.
+struct Driver
+{
+    const char *name;
+    int major;
+    int firstMinor;
+};
+
+Driver driverOf(const QString &portName)
+{
+    if (isBuiltIn(portName))
+        return {"serial", 4, 64};
+    if (isAcm(portName))
+        return {"cdc_acm", 166, 0};
+    return {"ftdi_sio", 188, 0};
+}
+
+QString busDir(const QString &portName)
+{
+    return QLatin1String(isBuiltIn(portName) ? paths::PnpBusDir : paths::UsbBusDir);
+}
+
 int minorNumber(const QString &portName)
 {
     static const QRegularExpression digits(QStringLiteral("[0-9]+$"));
@@ -78,7 +108,8 @@ void removeLinksAndTree(const QString &portName, const QString &deviceDir)
     // Leave the enumeration first, as the kernel unregisters a tty before udev drops the node.
     ::unlink(QFile::encodeName(classLink(portName)).constData());
     ::unlink(QFile::encodeName(devLink(portName)).constData());
-    if (deviceDir.startsWith(QLatin1String(paths::UsbBusDir) + QLatin1Char('/')))
+    if (deviceDir.startsWith(QLatin1String(paths::UsbBusDir) + QLatin1Char('/')) ||
+        deviceDir.startsWith(QLatin1String(paths::PnpBusDir) + QLatin1Char('/')))
         fs::removeTree(deviceDir);
 }
 
@@ -109,9 +140,14 @@ bool FakeUsbDevice::create(const QString &portName, const UsbIdentity &identity,
 
 bool FakeUsbDevice::allocateDeviceDir(QString *error)
 {
+    const bool builtIn = isBuiltIn(port);
+    if (builtIn)
+        QDir().mkpath(QLatin1String(paths::PnpBusDir));
     for (int candidate = 1; candidate <= MaxDevices; ++candidate) {
-        const QString dir =
-            QStringLiteral("%1/1-%2").arg(QLatin1String(paths::UsbBusDir)).arg(candidate);
+        const QString dir = builtIn ? QStringLiteral("%1/00:%2")
+                                          .arg(busDir(port))
+                                          .arg(candidate, 2, 16, QLatin1Char('0'))
+                                    : QStringLiteral("%1/1-%2").arg(busDir(port)).arg(candidate);
         if (::mkdir(QFile::encodeName(dir).constData(), 0755) == 0) {
             slot = candidate;
             deviceDir = dir;
@@ -162,9 +198,12 @@ QString FakeUsbDevice::interfaceDir() const
 }
 
 // The device the tty hangs off: cdc_acm uses the interface itself, usb-serial drivers add a
-// port device below it. Qt reads the driver name from its uevent.
+// port device below it, a built-in UART is the PnP device. Qt reads the driver name from its
+// uevent.
 QString FakeUsbDevice::portDeviceDir() const
 {
+    if (isBuiltIn(port))
+        return deviceDir;
     return isAcm(port) ? interfaceDir() : interfaceDir() + QLatin1Char('/') + port;
 }
 
@@ -175,7 +214,7 @@ QString FakeUsbDevice::ttyDir() const
 
 bool FakeUsbDevice::writeTree(const UsbIdentity &identity, QString *error)
 {
-    return writeUsbAttributes(identity, error) && writeTty(error);
+    return (isBuiltIn(port) || writeUsbAttributes(identity, error)) && writeTty(error);
 }
 
 // The attributes Qt walks up to from the tty: the first directory whose uevent says
@@ -207,16 +246,15 @@ bool FakeUsbDevice::writeUsbAttributes(const UsbIdentity &identity, QString *err
 
 bool FakeUsbDevice::writeTty(QString *error)
 {
-    const QByteArray driver = isAcm(port) ? "cdc_acm" : "ftdi_sio";
-    const QByteArray major = isAcm(port) ? "166" : "188";
-    const QByteArray ttyUevent = "MAJOR=" + major +
-                                 "\nMINOR=" + QByteArray::number(minorNumber(port)) +
+    const Driver driver = driverOf(port);
+    const QByteArray driverLine = QByteArray("DRIVER=") + driver.name + '\n';
+    const QByteArray ttyUevent = "MAJOR=" + QByteArray::number(driver.major) + "\nMINOR=" +
+                                 QByteArray::number(driver.firstMinor + minorNumber(port)) +
                                  "\nDEVNAME=" + port.toUtf8() + '\n';
     return QDir().mkpath(ttyDir()) &&
-           fs::writeFile(interfaceDir() + QLatin1String("/uevent"),
-                         "DEVTYPE=usb_interface\nDRIVER=" + driver + '\n', error) &&
-           fs::writeFile(portDeviceDir() + QLatin1String("/uevent"), "DRIVER=" + driver + '\n',
-                         error) &&
+           (isBuiltIn(port) || fs::writeFile(interfaceDir() + QLatin1String("/uevent"),
+                                             "DEVTYPE=usb_interface\n" + driverLine, error)) &&
+           fs::writeFile(portDeviceDir() + QLatin1String("/uevent"), driverLine, error) &&
            fs::writeFile(ttyDir() + QLatin1String("/uevent"), ttyUevent, error) &&
            fs::makeSymlink(QDir(ttyDir()).relativeFilePath(portDeviceDir()),
                            ttyDir() + QLatin1String("/device"), error) &&

@@ -10,6 +10,7 @@ constexpr char PortsDir[] = "/run/usbsim/ports"; // one claim file per plugged p
 constexpr char ClassTtyDir[] = "/sys/class/tty";
 constexpr char VirtualDevicesDir[] = "/sys/devices/virtual";
 constexpr char UsbBusDir[] = "/sys/devices/virtual/usbsim/usb1";
+constexpr char PnpBusDir[] = "/sys/devices/virtual/usbsim/pnp0"; // the built-in UARTs' parent
 constexpr char DevDir[] = "/dev";
 // The first directory QSerialPort tries for its LCK.. files; the sandbox makes it private.
 constexpr char LockDir[] = "/var/lock";

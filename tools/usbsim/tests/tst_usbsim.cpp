@@ -22,6 +22,7 @@ private slots:
     void initTestCase();
     void listsTheIdentityAndKeepsItOnReplug_data();
     void listsTheIdentityAndKeepsItOnReplug();
+    void listsABuiltInUartWithoutIdentity();
     void bytesPassBothWaysUnchanged_data();
     void bytesPassBothWaysUnchanged();
     void adapterCommandTalksAndHangsUpOnTerminate_data();
@@ -76,6 +77,19 @@ void UsbsimTest::listsTheIdentityAndKeepsItOnReplug()
     QVERIFY2(adapter.replug(QStringLiteral("ttyUSB4")), qPrintable(adapter.errorString()));
     QCOMPARE(portNames(), QStringList({"ttyUSB4", "ttyUSB9"}));
     QCOMPARE(identityOf(QStringLiteral("ttyUSB4")), identityOf(identity));
+}
+
+// A PC's own UART, as Qt lists it on a real machine: beside the adapters, with nothing that says
+// what it is, and it opens.
+void UsbsimTest::listsABuiltInUartWithoutIdentity()
+{
+    Adapter uart, adapter;
+    QVERIFY(uart.plug(QStringLiteral("ttyS0")) && adapter.plug(QStringLiteral("ttyUSB0")));
+    QCOMPARE(portNames(), QStringList({"ttyS0", "ttyUSB0"}));
+    QCOMPARE(identityOf(QStringLiteral("ttyS0")), QStringList({"", "", "", "", ""}));
+    Terminal terminal;
+    QVERIFY(terminal.open(QStringLiteral("ttyS0")));
+    QTRY_VERIFY(uart.isOpenByTerminal());
 }
 
 void UsbsimTest::bytesPassBothWaysUnchanged_data()

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class GuestVm;
+
+// The real korvix binary run in the guest as a user runs it, on the guest's X server: a home of
+// its own, its traces in a file that the host reads as they come, its toolbar clicked and its
+// window typed to with xdotool, and SIGTERM to end it.
+//
+// Its widgets get X windows of their own (QT_USE_NATIVE_WINDOWS), so that the toolbar's items
+// can be found, and it draws without OpenGL, whose start-up takes long under emulation.
+class GuestKorvix
+{
+public:
+    explicit GuestKorvix(GuestVm &vm);
+    ~GuestKorvix(); // ends it if it still runs
+
+    bool start(const QStringList &arguments);
+    // Waits until the traces hold `line` `count` times or more.
+    bool waitForTrace(const QString &line, int count = 1, int timeoutMs = 120000);
+    int traceCount(const QString &line) const;
+    QStringList traces() const;
+
+    QString windowTitle();
+    // Clicks the toolbar's item at `index`, counting every item from the left: buttons, labels
+    // and separators.
+    bool clickToolBar(int index);
+    // Types `text` into the window, then presses Return.
+    bool typeLine(const QString &text);
+    // Ends it with SIGTERM; true when it then exits with 0.
+    bool quit();
+
+    QString home() const { return dir + QStringLiteral("/home"); } // the same path in the guest
+
+private:
+    bool findWindow();
+
+    GuestVm &vm;
+    QTemporaryDir runDir; // in the shared directory, so at the same path in the guest
+    QString dir;
+    QString window;             // the main window's X id, once found
+    QList<QPoint> toolBarItems; // their centres, in the main window
+    bool running = false;
+};
