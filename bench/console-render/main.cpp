@@ -3,56 +3,17 @@
 // floods of one entity, of "<", of white space), from 10 KB to 16 MB. Prints the longest of three
 // calls on one pane for each. Run it through run.sh.
 #include "console.h"
+#include "payload.h"
+
+#include <usbsim/pattern.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QRandomGenerator>
 
 #include <cstdio>
 
 namespace {
-
-constexpr quint32 Seed = 11;
-
-// Lines of random length from `alphabet`, ending in CR LF.
-QByteArray lines(int size, const QByteArray &alphabet, int shortest, int longest)
-{
-    QRandomGenerator random(Seed);
-    QByteArray text;
-    text.reserve(size);
-    while (text.size() < size) {
-        const int length = random.bounded(shortest, longest + 1);
-        for (int i = 0; i < length; ++i)
-            text += alphabet.at(random.bounded(alphabet.size()));
-        text += "\r\n";
-    }
-    text.truncate(size);
-    return text;
-}
-
-QByteArray plainText(int size)
-{
-    return lines(size,
-                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                 "      .,:;=+-*/()[]_#%",
-                 10, 120);
-}
-
-QByteArray markupText(int size)
-{
-    QByteArray printable("\t");
-    for (char c = 0x20; c < 0x7f; ++c)
-        printable += c;
-    return lines(size, printable, 0, 120);
-}
-
-QByteArray binary(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator(Seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    return bytes;
-}
 
 double longestPutMs(const QByteArray &chunk, bool hex)
 {
@@ -91,11 +52,12 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     std::printf("%-36s %12s %12s\n", "chunk", "size", "longest");
     for (const int size : {10000, 100000, 1000000, 16000000}) {
-        row(qPrintable(QStringLiteral("text without < or &, %1").arg(size)), plainText(size));
-        row(qPrintable(QStringLiteral("printable ASCII and TAB, %1").arg(size)), markupText(size));
+        row(qPrintable(QStringLiteral("text without < or &, %1").arg(size)), payload::text(size));
+        row(qPrintable(QStringLiteral("printable ASCII and TAB, %1").arg(size)),
+            payload::markup(size));
     }
-    row("binary, as text", binary(16000000));
-    row("binary, in hex", binary(16000000), true);
+    row("binary, as text", usbsim::pattern(0, 16000000, 11));
+    row("binary, in hex", usbsim::pattern(0, 16000000, 11), true);
     for (const char *tag : {"<x>", "<b>", "<div>", "<pre>", "<ul><li>", "<table><tr><td>"}) {
         for (const int times : {1000, 4000})
             row(qPrintable(QStringLiteral("%1 x %2").arg(QLatin1String(tag)).arg(times)),

@@ -13,6 +13,7 @@
 // nesting, floods of one entity or of white space) and prints what each cost the display.
 // Run it through run.sh [RUN...], which builds it and puts it in the usbsim sandbox.
 #include "korvixrun.h"
+#include "payload.h"
 
 #include <usbsim/adapter.h>
 #include <usbsim/pattern.h>
@@ -22,7 +23,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 
@@ -68,40 +68,8 @@ struct Figures
     qint64 endKB = 0;
 };
 
-// Lines of random length from `alphabet`, ending in CR LF.
-QByteArray lines(qint64 size, const QByteArray &alphabet, int shortest, int longest)
-{
-    QRandomGenerator random(Seed);
-    QByteArray text;
-    text.reserve(size);
-    while (text.size() < size) {
-        const int length = random.bounded(shortest, longest + 1);
-        for (int i = 0; i < length; ++i)
-            text += alphabet.at(random.bounded(alphabet.size()));
-        text += "\r\n";
-    }
-    text.truncate(int(size));
-    return text;
-}
-
-QByteArray textLines(qint64 size)
-{
-    return lines(size,
-                 "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                 "      .,:;=+-*/()[]_#%",
-                 10, 120);
-}
-
-QByteArray markupLines(qint64 size)
-{
-    QByteArray printable("\t");
-    for (char c = 0x20; c < 0x7f; ++c)
-        printable += c;
-    return lines(size, printable, 0, 120);
-}
-
 // What the device sends, from `offset` on, `length` bytes at most.
-QByteArray payload(const Run &run, const QByteArray &text, qint64 offset, qint64 length)
+QByteArray sentBytes(const Run &run, const QByteArray &text, qint64 offset, qint64 length)
 {
     if (run.randomBytes())
         return usbsim::pattern(offset, length, Seed);
@@ -256,7 +224,7 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
             adapter.send(text.left(int(run.size)), run.rate);
         for (qint64 offset = from; !run.randomBytes() && run.rate == 0 && offset < to;
              offset += text.size())
-            adapter.send(payload(run, text, offset, to - offset));
+            adapter.send(sentBytes(run, text, offset, to - offset));
         const qint64 allowedMs =
             (run.rate > 0 ? (to - from) * 1000 / run.rate : (to - from) / 1000) + 60000;
         if (!waitUntil([&] { return adapter.bytesPendingToSend() == 0; }, allowedMs))
@@ -280,9 +248,10 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
     if (!korvix.closeNormally(session.window))
         return false;
     figures->logged = QFileInfo(session.logPath).size();
-    figures->logExact = figures->lost == 0 &&
-                        logMatches(session.logPath, run.size,
-                                   [&](qint64 at, qint64 n) { return payload(run, text, at, n); });
+    figures->logExact =
+        figures->lost == 0 && logMatches(session.logPath, run.size, [&](qint64 at, qint64 n) {
+            return sentBytes(run, text, at, n);
+        });
     figures->ticks = readTicks(session.traceFile);
     return true;
 }
@@ -431,8 +400,8 @@ int main(int argc, char *argv[])
         if (!run.randomBytes() && run.rate > 0)
             textSize = qMax(textSize, run.size);
     }
-    const QByteArray text = textLines(textSize);
-    const QByteArray markup = markupLines(textSize);
+    const QByteArray text = payload::text(textSize);
+    const QByteArray markup = payload::markup(textSize);
     if (!runs.isEmpty())
         std::printf("%-22s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
                     "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
