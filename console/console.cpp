@@ -11,6 +11,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -42,18 +43,20 @@ QByteArray hexNotation(const QByteArray &bytes)
 
 // What a byte shows as in text: a line feed becomes a carriage return (the end-of-line marker),
 // every other byte that is not printable ASCII a dot. A table, because a fast device makes chunks
-// of megabytes.
-struct PrintableTable
+// of megabytes; the compiler builds it, so nothing runs at start-up.
+constexpr std::array<char, 256> printableTable()
 {
-    char of[256];
-    PrintableTable()
-    {
-        for (int byte = 0; byte < 256; ++byte)
-            of[byte] = byte == 0x0a ? '\r' : (byte < 0x20 || byte > 0x7f) ? '.' : char(byte);
-    }
-    char operator()(char byte) const { return of[static_cast<unsigned char>(byte)]; }
-};
-const PrintableTable printable;
+    std::array<char, 256> of{};
+    for (int byte = 0; byte < 256; ++byte)
+        of[byte] = byte == 0x0a ? '\r' : (byte < 0x20 || byte > 0x7f) ? '.' : char(byte);
+    return of;
+}
+constexpr std::array<char, 256> printableOf = printableTable();
+
+char printable(char byte)
+{
+    return printableOf[static_cast<unsigned char>(byte)];
+}
 
 // The chunk as it is traced, built straight from the bytes: each pass over a fast device's chunk,
 // each copy of it, costs time and memory.
@@ -138,10 +141,9 @@ QTextCharFormat receivedFormat()
 
 // The pane's document never loads what markup in the data names: a device could name a file
 // without end (/dev/zero) or one that never answers, and the pane would hang or fill the memory.
+// It adds no signals or slots, so it needs no Q_OBJECT (which would need moc before linting).
 class PaneDocument : public QTextDocument
 {
-    Q_OBJECT
-
 public:
     explicit PaneDocument(QObject *parent) : QTextDocument(parent)
     {
@@ -393,5 +395,3 @@ void Console::scrollToBottom()
     QScrollBar *bar = verticalScrollBar();
     bar->setValue(bar->maximum());
 }
-
-#include "console.moc"
