@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLoggingCategory>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -48,6 +50,9 @@ void row(const char *what, const QByteArray &chunk, bool hex = false)
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without one, Qt makes /tmp/runtime-$USER and leaves it behind.
+    const QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication application(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     std::printf("%-36s %12s %12s\n", "chunk", "size", "longest");
