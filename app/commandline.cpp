@@ -69,12 +69,12 @@ private:
     {
         QString value;
         if (!takeValue(i, &value))
-            return -1;
+            return CommandLineOptions::notGiven;
         bool ok = false;
         const qint32 number = value.toInt(&ok, base);
         if (!ok) {
             bad = true;
-            return -1;
+            return CommandLineOptions::notGiven;
         }
         return number;
     }

@@ -10,7 +10,7 @@
 MainWindow::SettingsAnswer MainWindow::runSettingsDialog()
 {
     const QIcon icon(QStringLiteral(":/images/tools.png"));
-    settingsdialog dialog(this, settings.baudRate, &icon, options->baudRate != 0);
+    settingsdialog dialog(this, settings.baudRate, &icon, options->listsBaudRate());
     const int result = dialog.exec();
     // The choices count whichever way the dialog was closed.
     if (!dialog.storeChoices(&settings))

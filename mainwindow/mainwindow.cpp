@@ -21,15 +21,14 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
     qDebug("constructor");
     readSettings();
 
-    autoConnect =
-        (options->vendorId != -1 && options->productId != -1) || !options->serialNumber.isEmpty();
+    autoConnect = options->namesDevice();
     if (options->noStatusLines) {
         dtrState = false;
         rtsState = false;
     }
-    if (options->baudRate >= 0)
+    if (options->overridesBaudRate())
         settings.baudRate = options->baudRate;
-    if (options->localEcho >= 0)
+    if (options->overridesLocalEcho())
         settings.localEchoEnabled = options->localEcho > 0;
     // The line format is never stored: every run starts with 8N1 and no flow control.
     settings.dataBits = QSerialPort::Data8;
@@ -59,9 +58,9 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
 
     if (autoConnect) {
         QTimer::singleShot(0, this, SLOT(onTryToReconnect()));
-        lastVendorId = options->vendorId;
-        lastProductId = options->productId;
-        lastSerialNumber = options->serialNumber.toLower();
+        wanted.lastVendorId = options->vendorId;
+        wanted.lastProductId = options->productId;
+        wanted.lastSerialNumber = options->serialNumber.toLower();
     } else {
         // Before the window is ever shown.
         const SettingsAnswer answer = runSettingsDialog();
@@ -79,8 +78,7 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
     receiveTimer->start(receiveTickMs);
     qDebug("constructor finished");
 
-    // Closed before it was ever shown, by a quit signal during the start-up dialog, the program
-    // ends before it began: a user expects the last run's log as it was, not emptied.
+    // A program that ended before it began leaves the last run's log as it was, not emptied.
     if (options->forceLog && !closedBeforeShown)
         startLogging(QDir::homePath() + QStringLiteral("/korvix.log"));
 }
@@ -166,8 +164,8 @@ void MainWindow::readSettings()
 
 void MainWindow::writeSettings()
 {
-    const settingsstore::CommandLineOverrides overrides{options->baudRate >= 0,
-                                                        options->localEcho >= 0};
+    const settingsstore::CommandLineOverrides overrides{options->overridesBaudRate(),
+                                                        options->overridesLocalEcho()};
     settingsstore::store(settings, pos(), QSize(geometry().width(), geometry().height()),
                          overrides);
 }

@@ -14,6 +14,10 @@ struct ToolsSettings
 // The one record of terminal settings, held by value by the main window.
 struct TerminalSettings
 {
+    // The port a connect opens, in one of two forms that QSerialPort::setPortName both accepts:
+    // the settings dialog stores the chosen port's system location ("/dev/ttyUSB0"), the
+    // automatic search the found port's name ("ttyUSB0"). Both show as they are in the window
+    // title. Empty until one of them writes it.
     QString portName;
     qint32 baudRate = 9600;
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
