@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
     // the log of --forceLog.
     QuitSignals quitSignals;
     MainWindow window(nullptr, &options);
-    if (quitSignals.arrived())
+    if (window.wasClosedBeforeShown())
         return 0;
     window.setWindowIcon(QIcon(QStringLiteral(":/images/tools.png")));
     window.show();

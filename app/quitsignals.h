@@ -18,14 +18,9 @@ public:
     explicit QuitSignals(QObject *parent = nullptr);
     ~QuitSignals() override;
 
-    // A signal came before the main event loop ran, during the start-up dialog: the dialog was
-    // cancelled, and the window must not be shown.
-    bool arrived() const { return signalNumber != 0; }
-
 private slots:
     void closeWindows();
 
 private:
     QSocketNotifier *notifier = nullptr;
-    int signalNumber = 0;
 };

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -15,8 +16,11 @@ namespace {
 constexpr int quitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The one thing a signal handler can reach: where it writes. Only this process's one
-// QuitSignals object sets it.
-int wakeUpEnd = -1;
+// QuitSignals object sets it. Atomic, so that a handler running while it changes reads either
+// the old or the new descriptor, never a torn one; lock-free, so that reading it in a handler
+// is safe at all.
+std::atomic<int> wakeUpEnd{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
 
 // Only write() is safe here; the event loop does the rest when it reads the number.
 void handle(int number)
@@ -65,8 +69,7 @@ QuitSignals::~QuitSignals()
         return;
     setHandler(SIG_DFL);
     notifier->setEnabled(false);
-    close(wakeUpEnd);
-    wakeUpEnd = -1;
+    close(wakeUpEnd.exchange(-1));
     close(int(notifier->socket()));
 }
 
@@ -77,8 +80,7 @@ void QuitSignals::closeWindows()
         return;
     notifier->setEnabled(false);
     setHandler(SIG_DFL);
-    signalNumber = byte;
-    qDebug("signal %d: closing", signalNumber);
+    qDebug("signal %d: closing", int(byte));
     // Cancelled as the user cancels them, then the windows closed as through their close buttons;
     // the event loops end even where the code that ran a dialog goes on to run another.
     const QWidgetList windows = QApplication::topLevelWidgets();

@@ -66,10 +66,7 @@ void MainWindow::onConnect()
     qDebug().nospace() << "Serial isopen " << trueOrFalse(serial->isOpen());
 
     // Remember the identity of the device just tried, to find it again after an unplug.
-    const QSerialPortInfo info(*serial);
-    lastSerialNumber = info.serialNumber().toLower();
-    lastVendorId = info.vendorIdentifier();
-    lastProductId = info.productIdentifier();
+    wanted.remember(QSerialPortInfo(*serial));
 }
 
 void MainWindow::onDisconnect()
@@ -78,9 +75,9 @@ void MainWindow::onDisconnect()
     showConnectionState(false);
     if (!serial->isOpen())
         qDebug("how could this happen?");
-    // The remembered states stay, so that the next connect restores the lines as they were.
-    serial->setDataTerminalReady(false);
-    serial->setRequestToSend(false);
+    // The remembered states stay, so that the next connect restores the lines as they were. Both
+    // fall together, as they were set at the connect.
+    modemlines::set(serial, false, false);
     showLineStatesUnknown();
     serial->close();
     console->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "commandlineoptions.h"
 #include "terminalsettings.h"
+#include "wanteddevice.h"
 
 #include <QByteArray>
 #include <QIcon>
@@ -27,6 +28,10 @@ class MainWindow : public QMainWindow
 public:
     MainWindow(QWidget *parent, const CommandLineOptions *commandLine);
     ~MainWindow() override;
+
+    // By a quit signal during the start-up dialog: the program ends before it began, so the
+    // window is never shown and --forceLog leaves an existing log as it was.
+    bool wasClosedBeforeShown() const { return closedBeforeShown; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -68,8 +73,17 @@ private:
     void showLineStates();
     void showLineStatesUnknown();
 
+    // What the command line asked for; read, never written.
+    const CommandLineOptions *options;
+
+    // The settings record, and the geometry stored beside it.
+    TerminalSettings settings;
     QPoint windowPos;
     QSize windowSize;
+
+    // The frame: the one toolbar and its actions; the lamps' pictures, made once, because every
+    // new icon leaves scaled pixmaps of its own in the toolkit's pixmap cache, which a long run
+    // of reconnections would fill.
     QToolBar *toolBar = nullptr;
     QAction *configureAction = nullptr;
     QAction *connectAction = nullptr;
@@ -80,29 +94,31 @@ private:
     QAction *toolsAction = nullptr;
     QAction *rtsAction = nullptr;
     QAction *dtrAction = nullptr;
-    // Made once: every new icon leaves scaled pixmaps of its own in the toolkit's pixmap cache,
-    // which a long run of reconnections would fill.
     const QIcon lampAsserted{QStringLiteral(":/images/led_green.png")};
     const QIcon lampNegated{QStringLiteral(":/images/led_red.png")};
     const QIcon lampUnknown{QStringLiteral(":/images/question.png")};
-    Console *console = nullptr;
-    TerminalSettings settings;
+    // Closed before it was ever shown, by a quit signal during the start-up dialog: the program
+    // ends before it began.
+    bool closedBeforeShown = false;
+
+    // The connection: the port and the modem-control lines to apply when it opens.
     QSerialPort *serial = nullptr;
-    bool closedBeforeShown = false; // by a quit signal during the start-up dialog
+    bool dtrState = true;
+    bool rtsState = true;
+
+    // The automatic search: the device it looks for, and whether a retry chain is scheduled.
+    bool autoConnect = false; // the command line names a device; read by the constructor only
+    WantedDevice wanted;
+    bool reconnectPending = false;
+
+    // The received bytes on their way to the pane, which shows them at every tick.
+    Console *console = nullptr;
+    QByteArray receiveBuffer;
+    QTimer *receiveTimer = nullptr;
+
+    // The log of the received bytes.
     bool logActive = false;
     std::fstream logFile;
     QString logFileName;
     bool logUnflushed = false; // bytes written since the last flush
-    QByteArray receiveBuffer;
-    QTimer *receiveTimer = nullptr;
-    bool learnSerialNumber = true; // the first candidate found lends its serial number
-    bool autoConnect = false;
-    // The identity of the device to find again, with lastSerialNumber: tst_reconnection guards it.
-    qint32 lastVendorId = -1;
-    qint32 lastProductId = -1;
-    bool dtrState = true;
-    bool rtsState = true;
-    bool reconnectPending = false;
-    QString lastSerialNumber; // lower case
-    const CommandLineOptions *options;
 };

@@ -113,7 +113,7 @@ void tst_Frame::startupDialogGetsTheBaudRate()
 
     QString shown;
     testsupport::ModalDialogScript script({[&](QDialog *dialog) {
-        shown = dialog->findChildren<QComboBox *>().value(1)->currentText();
+        shown = dialog->findChild<QComboBox *>("baudCombo")->currentText();
         dialog->reject();
     }});
     CommandLineOptions options;
