@@ -29,6 +29,19 @@ const QSerialPort::Parity parityChoices[] = {QSerialPort::NoParity, QSerialPort:
 const QSerialPort::FlowControl flowChoices[] = {
     QSerialPort::NoFlowControl, QSerialPort::HardwareControl, QSerialPort::SoftwareControl};
 
+// What each entry of the port list carries as its data, a list of texts in this order.
+enum PortDetail {
+    Name,
+    Description,
+    Manufacturer,
+    SerialNumber,
+    Location, // the system location, which the record takes as the port to open
+    VendorId,
+    ProductId,
+    Status,
+    DetailCount
+};
+
 template<typename T, std::size_t N> T choiceAt(const T (&choices)[N], int index)
 {
     return choices[qBound(0, index, int(N) - 1)];
@@ -44,9 +57,11 @@ QString identifierText(quint16 identifier, const QString &notAvailable)
     return identifier ? QString::number(identifier, 16) : notAvailable;
 }
 
-QComboBox *comboWith(std::initializer_list<const char *> entries, int current)
+// Named as its member, so that tests find it whatever the layout.
+QComboBox *comboWith(const char *name, std::initializer_list<const char *> entries, int current)
 {
     auto *combo = new QComboBox;
+    combo->setObjectName(QLatin1String(name));
     for (const char *entry : entries)
         combo->addItem(QLatin1String(entry));
     combo->setCurrentIndex(current);
@@ -89,8 +104,11 @@ settingsdialog::settingsdialog(QWidget *parent, qint32 baudRate, const QIcon *ic
 QWidget *settingsdialog::createDeviceGroup()
 {
     deviceCombo = new QComboBox;
+    deviceCombo->setObjectName(QStringLiteral("deviceCombo"));
     deviceInfoLabel = new QLabel;
+    deviceInfoLabel->setObjectName(QStringLiteral("deviceInfoLabel"));
     echoCheck = new QCheckBox(tr("local echo enabled"));
+    echoCheck->setObjectName(QStringLiteral("echoCheck"));
     // Checked at every opening: the dialog starts from its defaults, not from the record.
     echoCheck->setChecked(true);
 
@@ -107,11 +125,12 @@ QWidget *settingsdialog::createDeviceGroup()
 QWidget *settingsdialog::createParameterGroup(qint32 baudRate, bool appendCurrentRate)
 {
     baudCombo = new QComboBox;
+    baudCombo->setObjectName(QStringLiteral("baudCombo"));
     fillBaudRates(baudRate, appendCurrentRate);
-    dataBitsCombo = comboWith({"5", "6", "7", "8"}, 3);
-    stopBitsCombo = comboWith({"1", "2"}, 0);
-    parityCombo = comboWith({"none", "even", "odd", "mark", "space"}, 0);
-    flowCombo = comboWith({"none", "RTS/CTS", "XON/XOFF"}, 0);
+    dataBitsCombo = comboWith("dataBitsCombo", {"5", "6", "7", "8"}, 3);
+    stopBitsCombo = comboWith("stopBitsCombo", {"1", "2"}, 0);
+    parityCombo = comboWith("parityCombo", {"none", "even", "odd", "mark", "space"}, 0);
+    flowCombo = comboWith("flowCombo", {"none", "RTS/CTS", "XON/XOFF"}, 0);
 
     auto *layout = new QFormLayout;
     layout->addRow(new QLabel(tr("baudrate")), baudCombo);
@@ -147,17 +166,17 @@ int settingsdialog::listPorts()
     int listed = 0;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports) {
-        const QStringList description = {
-            port.portName(),
-            orNotAvailable(port.description(), notAvailable),
-            orNotAvailable(port.manufacturer(), notAvailable),
-            orNotAvailable(port.serialNumber(), notAvailable),
-            port.systemLocation(),
-            identifierText(port.vendorIdentifier(), notAvailable),
-            identifierText(port.productIdentifier(), notAvailable),
-            portbusy::isBusy(port) ? tr("busy") : tr("available"),
-        };
-        deviceCombo->addItem(description.first(), description);
+        QStringList details;
+        details.reserve(DetailCount);
+        details.insert(Name, port.portName());
+        details.insert(Description, orNotAvailable(port.description(), notAvailable));
+        details.insert(Manufacturer, orNotAvailable(port.manufacturer(), notAvailable));
+        details.insert(SerialNumber, orNotAvailable(port.serialNumber(), notAvailable));
+        details.insert(Location, port.systemLocation());
+        details.insert(VendorId, identifierText(port.vendorIdentifier(), notAvailable));
+        details.insert(ProductId, identifierText(port.productIdentifier(), notAvailable));
+        details.insert(Status, portbusy::isBusy(port) ? tr("busy") : tr("available"));
+        deviceCombo->addItem(details.at(Name), details);
         ++listed;
     }
     return listed;
@@ -168,14 +187,18 @@ void settingsdialog::showPortInfo(int idx)
     // The list is being cleared: the details stay as they are.
     if (idx == -1)
         return;
-    const QStringList list = deviceCombo->itemData(idx).toStringList();
-    const QString text = tr("Description") + QStringLiteral(": %1\n").arg(list.value(1)) +
-                         tr("Manufacturer") + QStringLiteral(": %1\n").arg(list.value(2)) +
-                         tr("Serial number") + QStringLiteral(": %1\n").arg(list.value(3)) +
-                         tr("Location") + QStringLiteral(": %1\n").arg(list.value(4)) +
-                         tr("Vendor Identifier") + QStringLiteral(": 0x%1\n").arg(list.value(5)) +
-                         tr("Product Identifier") + QStringLiteral(": 0x%1\n").arg(list.value(6)) +
-                         tr("Status") + QStringLiteral(": %1\n").arg(list.value(7));
+    const QStringList details = deviceCombo->itemData(idx).toStringList();
+    const auto line = [&details](const QString &label, const char *format,
+                                 PortDetail detail) -> QString {
+        return label + QLatin1String(format).arg(details.value(detail));
+    };
+    const QString text = line(tr("Description"), ": %1\n", Description) +
+                         line(tr("Manufacturer"), ": %1\n", Manufacturer) +
+                         line(tr("Serial number"), ": %1\n", SerialNumber) +
+                         line(tr("Location"), ": %1\n", Location) +
+                         line(tr("Vendor Identifier"), ": 0x%1\n", VendorId) +
+                         line(tr("Product Identifier"), ": 0x%1\n", ProductId) +
+                         line(tr("Status"), ": %1\n", Status);
     deviceInfoLabel->setText(text);
 }
 
@@ -192,7 +215,7 @@ bool settingsdialog::storeChoices(TerminalSettings *settings)
     settings->baudRate = (rateIndex >= 0 && rateIndex < standardRates.size())
                              ? standardRates.at(rateIndex)
                              : fallbackRate;
-    settings->portName = deviceCombo->currentData().toStringList().value(4);
+    settings->portName = deviceCombo->currentData().toStringList().value(Location);
     settings->localEchoEnabled = echoCheck->isChecked();
 
     qDebug().nospace() << "baud " << settings->baudRate;

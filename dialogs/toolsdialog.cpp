@@ -13,15 +13,18 @@ toolsdialog::toolsdialog(QWidget *parent, const ToolsSettings *tools) : QDialog(
     auto *group = new QGroupBox(tr("Parameter"));
     auto *form = new QFormLayout;
     for (int i = 0; i < tools->functionKeys.size(); ++i) {
+        const QString key = QStringLiteral("F") + QString::number(i + 1);
         auto *edit = new QLineEdit;
+        edit->setObjectName(QStringLiteral("key") + key);
         edit->setText(tools->functionKeys.at(i));
         edit->setMinimumWidth(300);
         keyEdits.append(edit);
-        form->addRow(new QLabel(QStringLiteral("F") + QString::number(i + 1)), keyEdits.last());
+        form->addRow(new QLabel(key), keyEdits.last());
     }
     group->setLayout(form);
 
     crlfCheckBox = new QCheckBox(tr("send CRLF instead of LF"));
+    crlfCheckBox->setObjectName(QStringLiteral("crlfCheckBox"));
     crlfCheckBox->setChecked(tools->isCRLF);
 
     auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Abort);

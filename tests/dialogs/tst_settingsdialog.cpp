@@ -11,15 +11,14 @@
 
 namespace {
 
-// The device list comes first; the details of the chosen device sit below it, in its group.
 QComboBox *devices(QDialog *dialog)
 {
-    return dialog->findChildren<QComboBox *>().first();
+    return dialog->findChild<QComboBox *>("deviceCombo");
 }
 
 QString details(QDialog *dialog)
 {
-    return devices(dialog)->parentWidget()->findChild<QLabel *>()->text();
+    return dialog->findChild<QLabel *>("deviceInfoLabel")->text();
 }
 
 } // namespace
@@ -90,7 +89,7 @@ void tst_SettingsDialog::baudRates()
     adapters.plug("ttyUSB0");
     settingsdialog dialog(nullptr, rate, nullptr, append);
     const QList<qint32> standard = QSerialPortInfo::standardBaudRates();
-    QComboBox *baud = dialog.findChildren<QComboBox *>().at(1);
+    QComboBox *baud = dialog.findChild<QComboBox *>("baudCombo");
     QCOMPARE(baud->count(), standard.size() + int(append));
     QCOMPARE(baud->currentText(), QString::number(shown));
     TerminalSettings settings;

@@ -62,9 +62,9 @@ void tst_ToolsDialog::endings()
         auto window = harness::startWithDialog();
         QTRY_VERIFY(harness::looksConnected(window.get()));
         testsupport::ModalDialogScript script({[&](QDialog *dialog) {
-            dialog->findChildren<QLineEdit *>().at(2)->setText("ATZ"); // F3's row
+            dialog->findChild<QLineEdit *>("keyF3")->setText("ATZ");
             if (lf)
-                dialog->findChild<QCheckBox *>()->setChecked(false);
+                dialog->findChild<QCheckBox *>("crlfCheckBox")->setChecked(false);
             if (how == "escape")
                 QTest::keyClick(dialog, Qt::Key_Escape);
             else if (how == "close")

@@ -45,7 +45,7 @@ testsupport::ModalDialogScript::Answer choose(const QStringList &choices)
     return [choices](QDialog *dialog) {
         for (const QString &choice : choices) {
             if (choice == "no echo")
-                dialog->findChild<QCheckBox *>()->setChecked(false);
+                dialog->findChild<QCheckBox *>("echoCheck")->setChecked(false);
             else
                 comboWith(dialog, choice)->setCurrentText(choice);
         }
