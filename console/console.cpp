@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include "markup.h"
+#include "textconversion.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -10,10 +11,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-
 namespace {
 
 // Not constexpr: QLatin1String takes the length with strlen(), a constant expression for GCC
@@ -22,113 +19,6 @@ const QLatin1String receivedSpan("<span style=\"color: #ffff00\">");
 const QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
 const QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
 const QLatin1String spanEnd("</span>");
-
-// Each byte as a space, "0x" and two lowercase digits. Built by hand rather than with
-// QString::arg because a busy line hands tens of kilobytes to every display tick.
-QByteArray hexNotation(const QByteArray &bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    QByteArray notation(bytes.size() * 5, Qt::Uninitialized);
-    char *out = notation.data();
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = ' ';
-        *out++ = '0';
-        *out++ = 'x';
-        *out++ = digits[byte >> 4];
-        *out++ = digits[byte & 0x0f];
-    }
-    return notation;
-}
-
-// What a byte shows as in text: a line feed becomes a carriage return (the end-of-line marker),
-// every other byte that is not printable ASCII a dot. A table, because a fast device makes chunks
-// of megabytes; the compiler builds it, so nothing runs at start-up.
-constexpr std::array<char, 256> printableTable()
-{
-    std::array<char, 256> of{};
-    for (int byte = 0; byte < 256; ++byte)
-        of[byte] = byte == 0x0a ? '\r' : (byte < 0x20 || byte > 0x7f) ? '.' : char(byte);
-    return of;
-}
-constexpr std::array<char, 256> printableOf = printableTable();
-
-char printable(char byte)
-{
-    return printableOf[static_cast<unsigned char>(byte)];
-}
-
-// The chunk as it is traced, built straight from the bytes: each pass over a fast device's chunk,
-// each copy of it, costs time and memory.
-QString printableText(const QByteArray &bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    std::transform(bytes.cbegin(), bytes.cend(), text.begin(),
-                   [](char c) { return QChar(QLatin1Char(printable(c))); });
-    return text;
-}
-
-// The markup in the data reaches the rich-text parser as it is; each end-of-line marker but the
-// chunk's last byte becomes a line break inside the paragraph. A deliberate choice: rendered as it
-// stands, the parser folds the marker into a space, and a device's lines that arrive within one
-// tick would show joined on one line. The last byte keeps its paragraph of its own, so a chunk
-// still makes as many paragraphs as before.
-QString withLineBreakTags(const QString &text)
-{
-    QString html;
-    html.reserve(text.size() + text.count(QLatin1Char('\r')) * 3);
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r') && i != text.size() - 1)
-            html += QLatin1String("<br>");
-        else
-            html += c;
-    }
-    return html;
-}
-
-// What the rich-text parser makes of markup-free text in a paragraph, built without it: a line
-// break for each end-of-line marker but the last byte, and white space collapsed as HTML
-// collapses it (a run shows as one space, none at the start of a line). Only the last `keep`
-// characters are built, walking back from the end: whether a byte shows depends on nothing but
-// the byte before it, so a long chunk costs no more than the characters that stay.
-QString shownText(const QByteArray &bytes, int keep)
-{
-    const int last = bytes.size() - 1;
-    const auto isBlank = [&](int i) {
-        const char c = printable(bytes.at(i));
-        return c == ' ' || c == '\r';
-    };
-    QString shown(qMin(keep, bytes.size()), Qt::Uninitialized);
-    QChar *const begin = shown.data();
-    QChar *out = begin + shown.size();
-    for (int i = last; i >= 0 && out != begin; --i) {
-        const char c = printable(bytes.at(i));
-        if (c == '\r' && i != last) {
-            *--out = QChar::LineSeparator;
-        } else if (!isBlank(i)) {
-            *--out = QLatin1Char(c);
-        } else {
-            // Of a run of spaces only the first can show; a flood of them is skipped eight at a
-            // time.
-            const char *const data = bytes.constData();
-            while (i >= 8 && std::memcmp(data + i - 8, "        ", 8) == 0)
-                i -= 8;
-            while (i > 0 && data[i - 1] == ' ')
-                --i;
-            if (i > 0 && !isBlank(i - 1))
-                *--out = QLatin1Char(' ');
-        }
-    }
-    return shown.mid(int(out - begin));
-}
-
-// Markup survives the conversion to printable text unchanged.
-bool holdsMarkup(const QByteArray &bytes)
-{
-    return std::memchr(bytes.constData(), '<', size_t(bytes.size())) ||
-           std::memchr(bytes.constData(), '&', size_t(bytes.size()));
-}
 
 QTextCharFormat receivedFormat()
 {
@@ -192,32 +82,36 @@ void Console::putData(const QByteArray &bytes)
 {
     if (hexMode) {
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
-        const QByteArray notation = hexNotation(bytes.right(maximumCharacters / 5 + 1));
+        const QByteArray notation =
+            textconversion::hexNotation(bytes.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
-            appendReceived(shownText(notation, maximumCharacters), Qt::PlainText, false);
+            appendReceived(textconversion::shownText(notation, maximumCharacters), Qt::PlainText,
+                           false);
     } else if (!bytes.isEmpty()) {
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
         // time the trace takes. Not even built when the debug stream is switched off.
         if (QLoggingCategory::defaultCategory()->isDebugEnabled())
             qt_message_output(QtDebugMsg, QMessageLogContext(nullptr, 0, nullptr, "default"),
-                              printableText(bytes));
+                              textconversion::printableText(bytes));
         const bool lineFeedParagraph = bytes.endsWith('\n');
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
-        if (!holdsMarkup(bytes)) {
-            appendReceived(shownText(bytes, maximumCharacters), Qt::PlainText, lineFeedParagraph);
+        if (!textconversion::holdsMarkup(bytes)) {
+            appendReceived(textconversion::shownText(bytes, maximumCharacters), Qt::PlainText,
+                           lineFeedParagraph);
         } else {
             const int start = markup::windowStart(bytes);
             const QByteArray newest = bytes.mid(start);
             // Markup in the data is rendered as markup, so only the parser can build such chunks.
-            if (holdsMarkup(newest))
+            if (textconversion::holdsMarkup(newest))
                 appendReceived(receivedSpan +
-                                   markup::limitNesting(withLineBreakTags(printableText(newest))) +
+                                   markup::limitNesting(textconversion::withLineBreakTags(
+                                       textconversion::printableText(newest))) +
                                    spanEnd,
                                Qt::RichText, lineFeedParagraph);
             else
-                appendReceived(shownText(newest, maximumCharacters), Qt::PlainText,
+                appendReceived(textconversion::shownText(newest, maximumCharacters), Qt::PlainText,
                                lineFeedParagraph);
         }
     }
@@ -363,7 +257,7 @@ void Console::sendOrdinaryKey(QKeyEvent *event)
     } else if (localEchoEnabled) {
         qDebug().nospace() << "holla " << bytes.size();
         if (bytes.size() == 1)
-            insertPlainText(QString::fromLatin1(hexNotation(bytes)));
+            insertPlainText(QString::fromLatin1(textconversion::hexNotation(bytes)));
     }
     emit getData(bytes);
 }
@@ -378,7 +272,8 @@ void Console::sendFunctionKey(int number)
     if (localEchoEnabled) {
         if (hexMode) {
             qDebug("#####");
-            appendHtml(hexEchoSpan + QString::fromLatin1(hexNotation(buffer)) + spanEnd);
+            appendHtml(hexEchoSpan + QString::fromLatin1(textconversion::hexNotation(buffer)) +
+                       spanEnd);
         } else {
             // Decoded up to a zero byte, as a C string would be.
             appendHtml(textEchoSpan + QString::fromUtf8(buffer.constData()) + spanEnd);

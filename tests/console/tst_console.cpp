@@ -1,6 +1,7 @@
 #include "console.h"
 #include "messagelog.h"
 #include "testmain.h"
+#include "textconversion.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +44,8 @@ private slots:
     void init();
     void cleanup();
 
+    void textConversion_data();
+    void textConversion();
     void bytesShowAsTextOrHex();
     void emptyChunkOnlyScrolls();
     void chunkLargerThanTheBudgetShowsItsNewestBytes();
@@ -70,6 +73,50 @@ void tst_Console::init()
 void tst_Console::cleanup()
 {
     delete console;
+}
+
+void tst_Console::textConversion_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<QString>("traced"); // and what the rich-text parser gets, before the tags
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("shown"); // in the pane, without markup
+    QTest::addColumn<QByteArray>("hex");
+
+    const QString separator(QChar::LineSeparator);
+    QTest::newRow("the edges of the printable range")
+        << QByteArray("\x00\x09\x0a\x0d\x1f A~\x7f\x80\xff", 11) << 100 << "..\r.. A~\x7f.."
+        << "..<br>.. A~\x7f.."
+        << ".." + separator + ".. A~\x7f.."
+        << QByteArray(" 0x00 0x09 0x0a 0x0d 0x1f 0x20 0x41 0x7e 0x7f 0x80 0xff");
+    QTest::newRow("white space collapses, none at a line's start")
+        << QByteArray("  a \t  b  \n  c\n") << 100 << "  a .  b  \r  c\r"
+        << "  a .  b  <br>  c\r"
+        << "a . b " + separator + "c "
+        << QByteArray(" 0x20 0x20 0x61 0x20 0x09 0x20 0x20 0x62 0x20 "
+                      "0x20 0x0a 0x20 0x20 0x63 0x0a");
+    QTest::newRow("a flood of spaces between words")
+        << "x" + QByteArray(21, ' ') + "y" << 100 << "x" + QString(21, ' ') + "y"
+        << "x" + QString(21, ' ') + "y"
+        << "x y" << QByteArray(" 0x78") + QByteArray(" 0x20").repeated(21) + " 0x79";
+    QTest::newRow("only the newest kept")
+        << QByteArray("abc\ndef") << 4 << "abc\rdef"
+        << "abc<br>def" << separator + "def" << QByteArray(" 0x61 0x62 0x63 0x0a 0x64 0x65 0x66");
+}
+
+void tst_Console::textConversion()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, keep);
+    QFETCH(QString, traced);
+    QFETCH(QString, html);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, hex);
+    QCOMPARE(textconversion::printableText(bytes), traced);
+    QCOMPARE(textconversion::withLineBreakTags(traced), html);
+    QCOMPARE(textconversion::shownText(bytes, keep), shown);
+    QCOMPARE(textconversion::hexNotation(bytes), hex);
 }
 
 // Each kind of byte, at the edges of the printable range: shown as text, then in hex.

@@ -48,6 +48,8 @@ void putThroughParser(QPlainTextEdit *pane, const QByteArray &chunk, bool hex)
                          QLatin1String("</span>"));
     if (lineFeedParagraph)
         pane->appendPlainText(QStringLiteral("\n"));
+    // A deliberate copy of the console's own cut to its budget, not a call of it: the reference
+    // must stay the plain rendering even when the console's cut is changed.
     QTextDocument *document = pane->document();
     const int excess = document->characterCount() - Console::maximumCharacters;
     if (excess > 0) {
