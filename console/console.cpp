@@ -269,18 +269,22 @@ void Console::sendFunctionKey(int number)
         buffer = functionKeys->at(number - 1).toUtf8();
     buffer.append('\r');
 
-    if (localEchoEnabled) {
-        if (hexMode) {
-            qDebug("#####");
-            appendHtml(hexEchoSpan + QString::fromLatin1(textconversion::hexNotation(buffer)) +
-                       spanEnd);
-        } else {
-            // Decoded up to a zero byte, as a C string would be.
-            appendHtml(textEchoSpan + QString::fromUtf8(buffer.constData()) + spanEnd);
-            appendPlainText(QStringLiteral("\n"));
-        }
-    }
+    echoSent(buffer);
     emit getData(buffer);
+}
+
+void Console::echoSent(const QByteArray &bytes)
+{
+    if (!localEchoEnabled)
+        return;
+    if (hexMode) {
+        qDebug("#####");
+        appendHtml(hexEchoSpan + QString::fromLatin1(textconversion::hexNotation(bytes)) + spanEnd);
+    } else {
+        // Decoded up to a zero byte, as a C string would be.
+        appendHtml(textEchoSpan + QString::fromUtf8(bytes.constData()) + spanEnd);
+        appendPlainText(QStringLiteral("\n"));
+    }
 }
 
 void Console::scrollToBottom()

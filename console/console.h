@@ -30,6 +30,9 @@ public:
 
     void putData(const QByteArray &bytes);
     void setLocalEchoEnabled(bool set);
+    // With local echo on, shows bytes sent other than by a key press as a function key's string
+    // shows: in a paragraph of its own, green as text or red in hexadecimal.
+    void echoSent(const QByteArray &bytes);
 
     enum class Look { WhiteOnBlack, BlackOnWhite };
     // The colours of the pane's background and text.

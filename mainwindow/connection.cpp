@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "console.h"
+#include "linetap.h"
 #include "modemlines.h"
 #include "porthangup.h"
 
@@ -54,6 +55,7 @@ void MainWindow::onConnect()
                                  QLatin1String(settings.localEchoEnabled ? "ON" : "OFF"));
         console->setLook(Console::Look::WhiteOnBlack);
         console->setFocus(Qt::OtherFocusReason);
+        tap->noteOpened();
     } else {
         QMessageBox::critical(this, QStringLiteral("korvix"),
                               tr("onConnect: open serialport failed\nserialport reports: ") +
@@ -80,6 +82,7 @@ void MainWindow::onDisconnect()
     modemlines::set(serial, false, false);
     showLineStatesUnknown();
     serial->close();
+    tap->noteClosed(false);
     console->setEnabled(false);
     statusBar()->showMessage(tr("Disconnected"));
     setWindowTitle(QStringLiteral("korvix"));
@@ -103,6 +106,7 @@ void MainWindow::handleError(QSerialPort::SerialPortError error)
     console->setEnabled(false);
     // Closing also stops the read notifier that would otherwise repeat the error endlessly.
     serial->close();
+    tap->noteClosed(true);
     showConnectionState(false);
     if (!reconnectPending) {
         reconnectPending = true;

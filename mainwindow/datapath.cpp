@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "console.h"
+#include "linetap.h"
 
 #include <QAction>
 #include <QDebug>
@@ -28,6 +29,10 @@ void MainWindow::readData()
     // byte waits in the port where closing it would throw it away unlogged. The display keeps
     // up because it only renders what stays on screen.
     const QByteArray chunk = serial->readAll();
+    tap->noteRead(chunk, LineTap::now());
+    // A transfer's protocol owns the line: its bytes are neither shown nor logged.
+    if (tap->isClaimed())
+        return;
     receiveBuffer.append(chunk);
     // Not flushed here: a fast device would pay a system call for every read. The tick does it.
     if (logActive && logFile.is_open() && !chunk.isEmpty()) {
@@ -51,6 +56,7 @@ void MainWindow::onTimer()
     // Also when the port closed since the last read: the bytes read before are on disk within a
     // tick whatever happens to the device.
     flushLog();
+    tap->noteTick();
 }
 
 // Once a tick at most: whoever follows the log (`tail -f`, or a reader after a crash) is at most
@@ -80,6 +86,9 @@ void MainWindow::abandonLog(const QString &reason)
 
 void MainWindow::writeData(const QByteArray &bytes)
 {
+    // Keys would garble a transfer's protocol.
+    if (tap->isClaimed())
+        return;
     const QByteArray lineEnd =
         settings.tools.isCRLF ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     QByteArray out;
@@ -91,6 +100,16 @@ void MainWindow::writeData(const QByteArray &bytes)
             out.append(c);
     }
     serial->write(out);
+    tap->noteWritten(out);
+}
+
+// In place of a transfer's bytes, which are not logged, the log says what went on.
+void MainWindow::writeLogNote(const QByteArray &line)
+{
+    if (!logActive || !logFile.is_open())
+        return;
+    logFile.write(line.constData(), line.size());
+    logUnflushed = true;
 }
 
 void MainWindow::onClear()

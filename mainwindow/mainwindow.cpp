@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "console.h"
+#include "extras.h"
+#include "linetap.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -49,6 +51,9 @@ MainWindow::MainWindow(QWidget *parent, const CommandLineOptions *commandLine)
             SLOT(handleError(QSerialPort::SerialPortError)));
     connect(serial, SIGNAL(readyRead()), this, SLOT(readData()));
     connect(console, SIGNAL(getData(QByteArray)), this, SLOT(writeData(QByteArray)));
+    tap = new LineTap(serial, this);
+    connect(tap, SIGNAL(logNote(QByteArray)), this, SLOT(writeLogNote(QByteArray)));
+    extras->start(console, tap, &settings, options);
 
     logActive = false;
     statusBar()->showMessage(tr("Ready"));
@@ -149,6 +154,7 @@ void MainWindow::createToolBar()
     toolBar->addAction(dtrAction);
     toolBar->addWidget(new QLabel(QStringLiteral("RTS")));
     toolBar->addAction(rtsAction);
+    extras = new Extras(this, toolBar);
     auto *spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolBar->addWidget(spacer);

@@ -15,6 +15,8 @@
 #include <fstream>
 
 class Console;
+class Extras;
+class LineTap;
 class QAction;
 class QTimer;
 class QToolBar;
@@ -51,6 +53,7 @@ private slots:
     void writeData(const QByteArray &bytes);
     void readData();
     void handleError(QSerialPort::SerialPortError error);
+    void writeLogNote(const QByteArray &line);
 
 private:
     // The periods of the window's timers, in milliseconds.
@@ -121,4 +124,9 @@ private:
     std::fstream logFile;
     QString logFileName;
     bool logUnflushed = false; // bytes written since the last flush
+
+    // The features beyond the basic terminal, behind one drop-down button, and what they learn of
+    // the line.
+    Extras *extras = nullptr;
+    LineTap *tap = nullptr;
 };

@@ -5,6 +5,11 @@
 namespace settingsstore {
 
 namespace {
+QString extrasKey(const QString &key)
+{
+    return QStringLiteral("extras/") + key;
+}
+
 QString functionKeyName(int n)
 {
     return QStringLiteral("F") + QString::number(n);
@@ -45,6 +50,18 @@ void store(const TerminalSettings &settings, const QPoint &windowPos, const QSiz
         for (int n = 1; n <= functionKeyCount; ++n)
             store.setValue(QStringLiteral("keyF") + QString::number(n), keys.at(n - 1));
     }
+}
+
+QVariant extraValue(const QString &key, const QVariant &defaultValue)
+{
+    return QSettings(QStringLiteral("velmorand"), QStringLiteral("korvix"))
+        .value(extrasKey(key), defaultValue);
+}
+
+void setExtraValue(const QString &key, const QVariant &value)
+{
+    QSettings(QStringLiteral("velmorand"), QStringLiteral("korvix"))
+        .setValue(extrasKey(key), value);
 }
 
 } // namespace settingsstore

@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QSize>
+#include <QVariant>
 
 // Persistence of the settings record and of the window geometry in the platform settings
 // store of organisation "velmorand", application "korvix".
@@ -24,5 +25,10 @@ struct CommandLineOverrides
 
 void store(const TerminalSettings &settings, const QPoint &windowPos, const QSize &windowSize,
            CommandLineOverrides overrides);
+
+// The extras' own choices, each under a key of its own in the group "extras", read and written
+// when they change; the keys above never change for them.
+QVariant extraValue(const QString &key, const QVariant &defaultValue);
+void setExtraValue(const QString &key, const QVariant &value);
 
 } // namespace settingsstore

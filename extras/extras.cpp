@@ -1,0 +1,32 @@
+#include "extras.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+
+Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
+    : QObject(mainWindow), window(mainWindow), toolBar(bar)
+{
+    menu = new QMenu(mainWindow);
+    button = new QToolButton;
+    // No '&' in the text: a mnemonic would take Alt and a letter from the device.
+    button->setText(tr("Extras"));
+    button->setToolTip(tr("Features beyond the basic terminal"));
+    button->setObjectName(QStringLiteral("extrasButton"));
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(menu);
+    // The keyboard stays with the pane, which sends every key to the device.
+    button->setFocusPolicy(Qt::NoFocus);
+    buttonAction = toolBar->addWidget(button);
+}
+
+void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
+                   const CommandLineOptions *options)
+{
+    Q_UNUSED(console)
+    Q_UNUSED(tap)
+    Q_UNUSED(settings)
+    Q_UNUSED(options)
+}
