@@ -1,5 +1,7 @@
 #include "extras.h"
 
+#include "inputlines.h"
+
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
@@ -25,8 +27,10 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
+    auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
+                                      toolBar, buttonAction, this);
+    inputLines->addActionTo(menu);
     Q_UNUSED(console)
-    Q_UNUSED(tap)
     Q_UNUSED(settings)
     Q_UNUSED(options)
 }
