@@ -80,6 +80,8 @@ Console::~Console() = default;
 
 void Console::putData(const QByteArray &bytes)
 {
+    // Selecting what scrolled away needs a view that stays where the user scrolled to.
+    const bool followTheEnd = !mouseSelection || isScrolledToBottom();
     if (hexMode) {
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
         const QByteArray notation =
@@ -115,7 +117,8 @@ void Console::putData(const QByteArray &bytes)
                                lineFeedParagraph);
         }
     }
-    scrollToBottom();
+    if (followTheEnd)
+        scrollToBottom();
 }
 
 // The paragraphs appendHtml() or appendPlainText() and then appendPlainText("\n") would add, built
@@ -199,16 +202,32 @@ void Console::setLook(Look look)
     setPalette(colours);
 }
 
+void Console::setMouseSelection(bool on)
+{
+    mouseSelection = on;
+    // The echo's insertion point, and no selection, where a click cannot move them.
+    if (!on)
+        moveCursor(QTextCursor::End);
+}
+
 void Console::mousePressEvent(QMouseEvent *event)
 {
-    Q_UNUSED(event)
+    if (mouseSelection) {
+        // A press starts a new selection: dragging the old one would move the pane's text.
+        QTextCursor cursor = textCursor();
+        cursor.clearSelection();
+        setTextCursor(cursor);
+        QPlainTextEdit::mousePressEvent(event);
+        return;
+    }
     // Focus only: a click must neither move the insertion point of the echo nor select.
     setFocus(Qt::OtherFocusReason);
 }
 
 void Console::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    Q_UNUSED(event)
+    if (mouseSelection)
+        QPlainTextEdit::mouseDoubleClickEvent(event);
 }
 
 void Console::contextMenuEvent(QContextMenuEvent *event)
@@ -218,6 +237,11 @@ void Console::contextMenuEvent(QContextMenuEvent *event)
 
 void Console::keyPressEvent(QKeyEvent *event)
 {
+    if (mouseSelection && event->key() == Qt::Key_C &&
+        event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        copy();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Left:
@@ -252,6 +276,9 @@ void Console::keyPressEvent(QKeyEvent *event)
 void Console::sendOrdinaryKey(QKeyEvent *event)
 {
     const QByteArray bytes = event->text().toLocal8Bit();
+    // A click may have put the insertion point anywhere, and a selection would be replaced.
+    if (localEchoEnabled && mouseSelection)
+        moveCursor(QTextCursor::End);
     if (localEchoEnabled && !hexMode) {
         QPlainTextEdit::keyPressEvent(event);
     } else if (localEchoEnabled) {
@@ -285,6 +312,12 @@ void Console::echoSent(const QByteArray &bytes)
         appendHtml(textEchoSpan + QString::fromUtf8(bytes.constData()) + spanEnd);
         appendPlainText(QStringLiteral("\n"));
     }
+}
+
+bool Console::isScrolledToBottom() const
+{
+    const QScrollBar *bar = verticalScrollBar();
+    return bar->value() == bar->maximum();
 }
 
 void Console::scrollToBottom()

@@ -34,6 +34,11 @@ public:
     // shows: in a paragraph of its own, green as text or red in hexadecimal.
     void echoSent(const QByteArray &bytes);
 
+    // Off: a click only focuses the pane, and every key goes to the device. On: the mouse selects
+    // as in any text view, Ctrl+Shift+C copies the selection instead of sending, typed echo goes
+    // to the end of the pane, and the view stays where the user scrolled to.
+    void setMouseSelection(bool on);
+
     enum class Look { WhiteOnBlack, BlackOnWhite };
     // The colours of the pane's background and text.
     void setLook(Look look);
@@ -51,8 +56,10 @@ private:
     void sendOrdinaryKey(QKeyEvent *event);
     void sendFunctionKey(int number);
     void scrollToBottom();
+    bool isScrolledToBottom() const;
 
     bool localEchoEnabled;
+    bool mouseSelection = false;
     QStringList *functionKeys;
     bool hexMode;
 };

@@ -1,6 +1,7 @@
 #include "extras.h"
 
 #include "inputlines.h"
+#include "panecopy.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -30,7 +31,8 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
     auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
                                       toolBar, buttonAction, this);
     inputLines->addActionTo(menu);
-    Q_UNUSED(console)
+    auto *paneCopy = new PaneCopy(console, window, this);
+    paneCopy->addActionsTo(menu);
     Q_UNUSED(settings)
     Q_UNUSED(options)
 }
