@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Extras</name>
+    <message>
+        <source>Extras</source>
+        <translation>Extras</translation>
+    </message>
+    <message>
+        <source>Features beyond the basic terminal</source>
+        <translation>Funktionen über das einfache Terminal hinaus</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Connected: localecho </source>
@@ -121,6 +132,33 @@ Bitte jetzt von Hand einstellen.</translation>
     <message>
         <source>N/A</source>
         <translation>k. A.</translation>
+    </message>
+</context>
+<context>
+    <name>TimestampsMenu</name>
+    <message>
+        <source>Timestamps</source>
+        <translation>Zeitstempel</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Time of day</source>
+        <translation>Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Since connect</source>
+        <translation>Seit dem Verbinden</translation>
+    </message>
+    <message>
+        <source>Since previous line</source>
+        <translation>Seit der vorigen Zeile</translation>
+    </message>
+    <message>
+        <source>Since last sent</source>
+        <translation>Seit dem letzten Senden</translation>
     </message>
 </context>
 <context>
