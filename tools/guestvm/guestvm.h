@@ -55,7 +55,8 @@ public:
     GuestVm();
     ~GuestVm();
 
-    // Starts the guest and waits until it takes commands. On false, whyNot() says why.
+    // Starts the guest and waits until it takes commands. On false, whyNot() says why; what this
+    // machine lacks (a program, the kernel or one of its modules) it says before anything boots.
     bool boot(int timeoutMs = 180000);
     QString whyNot() const { return reason; }
     QString shareDir() const { return work.path() + QStringLiteral("/share"); }
