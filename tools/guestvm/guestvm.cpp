@@ -10,6 +10,12 @@ namespace {
 
 const QString scriptsDir = QStringLiteral(GUESTVM_SCRIPTS);
 
+QString quoted(const QString &word)
+{
+    return QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
+
 QByteArray lastLines(const QByteArray &text, int count)
 {
     QList<QByteArray> lines = text.trimmed().split('\n');
@@ -222,6 +228,14 @@ int GuestVm::run(const QString &command, QByteArray *output, int timeoutMs)
     return answer.mid(5).toInt();
 }
 
+int GuestVm::runCommand(const QStringList &command, QByteArray *output, int timeoutMs)
+{
+    QStringList words{quoted(scriptsDir + QStringLiteral("/guest-commands"))};
+    for (const QString &word : command)
+        words << quoted(word);
+    return run(words.join(QLatin1Char(' ')), output, timeoutMs);
+}
+
 UsbSerialCable *GuestVm::plug(const QString &serialNumber)
 {
     auto cable = std::make_unique<UsbSerialCable>();
@@ -272,12 +286,7 @@ bool GuestVm::attach(UsbSerialCable *cable)
                     QString::fromUtf8(QJsonDocument(added).toJson()));
     // Plugged as far as a program can tell once udev has made the port's link by serial number.
     QByteArray port;
-    if (run(QStringLiteral(
-                "for i in $(seq 1200); do for link in /dev/serial/by-id/*_%1-if00-port0; "
-                "do [ -e \"$link\" ] && exec basename \"$(readlink -f \"$link\")\"; "
-                "done; sleep 0.1; done; exit 1")
-                .arg(cable->serial),
-            &port) != 0)
+    if (runCommand({QStringLiteral("port-of"), cable->serial}, &port) != 0)
         return fail(QStringLiteral("udev did not announce the adapter %1").arg(cable->serial));
     cable->port = QString::fromLatin1(port.trimmed());
     cable->plugged = true;
@@ -297,11 +306,7 @@ bool GuestVm::unplug(UsbSerialCable *cable)
     qmp(QStringLiteral("chardev-remove"), {{QStringLiteral("id"), cable->device}});
     cable->plugged = false;
     // Gone as far as a program can tell once udev has removed its port and link.
-    return deleted &&
-           run(QStringLiteral("for i in $(seq 1200); do [ ! -e /dev/%1 ] && ! ls "
-                              "/dev/serial/by-id/*_%2-if00-port0 >/dev/null 2>&1 && exit 0; "
-                              "sleep 0.1; done; exit 1")
-                   .arg(cable->port, cable->serial)) == 0;
+    return deleted && runCommand({QStringLiteral("gone"), cable->port, cable->serial}) == 0;
 }
 
 bool GuestVm::replug(UsbSerialCable *cable)

@@ -65,6 +65,10 @@ public:
     // Runs a line of bash in the guest; its exit status, or -1 when it did not end in time.
     // `output`, if given, receives its standard output.
     int run(const QString &command, QByteArray *output = nullptr, int timeoutMs = 120000);
+    // The same for one of the commands of guest-commands, a script of this folder, which holds
+    // what the guest does in loops.
+    int runCommand(const QStringList &command, QByteArray *output = nullptr,
+                   int timeoutMs = 120000);
 
     // Plugs a new adapter into the guest's USB bus and returns once udev has announced its
     // port (0 on failure). The guest keeps it until unplug(); the object lives as long as this.
