@@ -9,6 +9,47 @@
 
 namespace {
 
+// korvix's toolbar items are native child windows that carry no name of their own under X (each
+// is named korvix, after the application), and the guest has no accessibility bus to ask for the
+// buttons' texts: what it observes is where the items are and what korvix traces. So an item is
+// found by its place, counted from the left over every item (Settings, Connect, Disconnect, a
+// separator, Clear, Log, a separator, Tools, a separator, the label DTR, DTR, the label RTS,
+// RTS), and each click is proven by the trace its action writes: an item added or removed before
+// it makes the click fail, saying what korvix traced instead, rather than hit another item.
+struct ToolBarItem
+{
+    const char *name;
+    int place;
+    const char *trace; // how the line that its action traces begins
+};
+
+constexpr ToolBarItem toolBar[] = {{"Connect", 1, "onConnect() try to open "},
+                                   {"Disconnect", 2, "onDisconnect()"},
+                                   {"DTR", 10, "onToggleDTR() called"},
+                                   {"RTS", 12, "onToggleRTS() called"}};
+
+const ToolBarItem *toolBarItem(const QString &name)
+{
+    for (const ToolBarItem &item : toolBar) {
+        if (name == QLatin1String(item.name))
+            return &item;
+    }
+    return nullptr;
+}
+
+// The items whose actions traced among `lines`.
+QStringList actionsTraced(const QStringList &lines)
+{
+    QStringList names;
+    for (const QString &line : lines) {
+        for (const ToolBarItem &item : toolBar) {
+            if (line.startsWith(QLatin1String(item.trace)))
+                names << QLatin1String(item.name);
+        }
+    }
+    return names;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -90,13 +131,45 @@ QString GuestKorvix::windowTitle()
     return QString::fromUtf8(title).trimmed();
 }
 
-bool GuestKorvix::clickToolBar(int index)
+bool GuestKorvix::clickToolBar(const QString &name)
 {
-    if ((window.isEmpty() && !findWindow()) || index >= toolBarItems.size())
-        return false;
-    const QPoint centre = toolBarItems.at(index);
-    return vm.runCommand({QStringLiteral("click"), window, QString::number(centre.x()),
-                          QString::number(centre.y())}) == 0;
+    const ToolBarItem *item = toolBarItem(name);
+    if (!item)
+        return fail(
+            QStringLiteral("korvix's toolbar has no item %1 that a test can click").arg(name));
+    if (window.isEmpty() && !findWindow())
+        return fail(QStringLiteral("korvix's window did not show"));
+    if (item->place >= toolBarItems.size())
+        return fail(QStringLiteral("korvix's toolbar has %1 items, none at %2's place, %3")
+                        .arg(toolBarItems.size())
+                        .arg(name)
+                        .arg(item->place));
+    const int seen = traces().size() - 1; // the last line may be unfinished
+    const QPoint centre = toolBarItems.at(item->place);
+    if (vm.runCommand({QStringLiteral("click"), window, QString::number(centre.x()),
+                       QString::number(centre.y())}) != 0)
+        return fail(QStringLiteral("xdotool cannot click korvix's window"));
+    QStringList traced;
+    const bool anyTraced = QTest::qWaitFor(
+        [&] {
+            traced = actionsTraced(traces().mid(seen));
+            return !traced.isEmpty();
+        },
+        60000);
+    if (anyTraced && traced.contains(name))
+        return true;
+    const QString instead =
+        anyTraced ? QStringLiteral("the action of ") + traced.join(QStringLiteral(", "))
+                  : QStringLiteral("no action's line");
+    return fail(QStringLiteral("clicked %1, item %2 from the left of korvix's toolbar, but korvix "
+                               "traced %3, not \"%4\": has the toolbar changed?")
+                    .arg(name, QString::number(item->place), instead, QLatin1String(item->trace)));
+}
+
+bool GuestKorvix::fail(const QString &why)
+{
+    reason = why;
+    return false;
 }
 
 bool GuestKorvix::typeLine(const QString &text)
