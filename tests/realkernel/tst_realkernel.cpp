@@ -35,12 +35,12 @@ class tst_RealKernel : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void aVidPidSearchTakesTheAdapterNotTheBuiltInUart();
     void linesLogAndAReplugUnderAnotherName();
 
 private:
     std::unique_ptr<GuestVm> vm;
-    UsbSerialCable *adapter = nullptr;
 };
 
 void tst_RealKernel::initTestCase()
@@ -49,6 +49,13 @@ void tst_RealKernel::initTestCase()
     if (!vm->boot())
         QSKIP(qPrintable("the guest cannot boot: " + vm->whyNot()));
     qInfo("the guest booted in %lld s", vm->bootMilliseconds() / 1000);
+}
+
+// Booting is what takes long; each function plugs the adapters it needs into an empty bus, so
+// that it runs alone as well as after the others.
+void tst_RealKernel::init()
+{
+    QVERIFY2(vm->unplugAll(), qPrintable(vm->whyNot()));
 }
 
 void tst_RealKernel::aVidPidSearchTakesTheAdapterNotTheBuiltInUart()
@@ -61,7 +68,7 @@ void tst_RealKernel::aVidPidSearchTakesTheAdapterNotTheBuiltInUart()
     QCOMPARE(korvix.traceCount("onConnect() open"), 0);
     QVERIFY(korvix.traces().contains("location: /dev/ttyS0")); // listed, as on a PC
 
-    adapter = vm->plug("KVX-A");
+    UsbSerialCable *adapter = vm->plug("KVX-A");
     QVERIFY2(adapter, qPrintable(vm->whyNot()));
     QVERIFY(korvix.waitForTrace("Serial isopen true"));
     QCOMPARE(korvix.windowTitle(), "korvix " + adapter->portName() + " 115200");
@@ -75,7 +82,8 @@ void tst_RealKernel::aVidPidSearchTakesTheAdapterNotTheBuiltInUart()
 // reset on DTR do: only korvix itself can drop the lines at a disconnect.
 void tst_RealKernel::linesLogAndAReplugUnderAnotherName()
 {
-    QVERIFY(adapter);
+    UsbSerialCable *adapter = vm->plug("KVX-A");
+    QVERIFY2(adapter, qPrintable(vm->whyNot()));
     QCOMPARE(vm->run("stty -F /dev/" + adapter->portName() + " -hupcl"), 0);
     GuestKorvix korvix(*vm);
     QVERIFY(korvix.start({"--noStatusLines", "--forceLog", "--filterSN", "kvx-a"}));

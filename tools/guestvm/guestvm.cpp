@@ -314,6 +314,16 @@ bool GuestVm::replug(UsbSerialCable *cable)
     return (!cable->plugged || unplug(cable)) && attach(cable);
 }
 
+bool GuestVm::unplugAll()
+{
+    bool all = true;
+    for (const auto &cable : cables) {
+        if (cable->plugged)
+            all = unplug(cable.get()) && all;
+    }
+    return all;
+}
+
 QString GuestVm::consoleTail() const
 {
     QFile console(work.filePath(QStringLiteral("console.log")));

@@ -76,6 +76,8 @@ public:
     // Pulls it out; it can be plugged again with replug(), under whatever name the guest gives.
     bool unplug(UsbSerialCable *cable);
     bool replug(UsbSerialCable *cable);
+    // Pulls out every adapter still plugged.
+    bool unplugAll();
 
 private:
     bool fail(const QString &why);
