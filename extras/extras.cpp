@@ -1,7 +1,12 @@
 #include "extras.h"
 
+#include "commandlineoptions.h"
+#include "console.h"
 #include "inputlines.h"
+#include "linetap.h"
 #include "panecopy.h"
+#include "stamper.h"
+#include "timestampsmenu.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -28,11 +33,16 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
+    Q_UNUSED(settings)
+    auto *stamper = new Stamper(this);
+    connect(tap, SIGNAL(buffered(QByteArray, qint64)), stamper, SLOT(noteRead(QByteArray, qint64)));
+    connect(tap, SIGNAL(opened(qint64)), stamper, SLOT(noteOpened(qint64)));
+    connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
+    console->setStamper(stamper);
+    menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
     auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
                                       toolBar, buttonAction, this);
     inputLines->addActionTo(menu);
     auto *paneCopy = new PaneCopy(console, window, this);
     paneCopy->addActionsTo(menu);
-    Q_UNUSED(settings)
-    Q_UNUSED(options)
 }

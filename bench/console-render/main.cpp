@@ -3,6 +3,7 @@
 // floods of one entity, of "<", of white space), from 10 KB to 16 MB. Prints the longest of three
 // calls on one pane for each. Run it through run.sh.
 #include "console.h"
+#include "frame.h"
 #include "payload.h"
 
 #include <usbsim/pattern.h>
@@ -12,8 +13,6 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
-
-#include <cstdio>
 
 namespace {
 
@@ -41,8 +40,7 @@ double longestPutMs(const QByteArray &chunk, bool hex)
 
 void row(const char *what, const QByteArray &chunk, bool hex = false)
 {
-    std::printf("%-36s %10d B %9.1f ms\n", what, int(chunk.size()), longestPutMs(chunk, hex));
-    std::fflush(stdout);
+    bench::print("%-36s %10d B %9.1f ms\n", what, int(chunk.size()), longestPutMs(chunk, hex));
 }
 
 } // namespace
@@ -55,7 +53,7 @@ int main(int argc, char *argv[])
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication application(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    std::printf("%-36s %12s %12s\n", "chunk", "size", "longest");
+    bench::print("%-36s %12s %12s\n", "chunk", "size", "longest");
     for (const int size : {10000, 100000, 1000000, 16000000}) {
         row(qPrintable(QStringLiteral("text without < or &, %1").arg(size)), payload::text(size));
         row(qPrintable(QStringLiteral("printable ASCII and TAB, %1").arg(size)),
