@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -80,12 +81,13 @@ void tst_PaneCopy::copyAndSave_data()
 {
     QTest::addColumn<QString>("fileName"); // in the scratch folder; empty: the clipboard
     QTest::addColumn<QString>("message");  // the message box's, when the file cannot be written
-    QTest::newRow("copy") << ""
-                          << "";
-    QTest::newRow("save") << "pane.txt"
-                          << "";
+    QTest::addColumn<bool>("stamped");
+    QTest::newRow("copy") << QString() << QString() << false;
+    QTest::newRow("copy, stamped") << QString() << QString() << true;
+    QTest::newRow("save, stamped") << "pane.txt" << QString() << true;
     QTest::newRow("save into a missing folder") << "missing/pane.txt"
-                                                << "The pane could not be saved to %1:\n";
+                                                << "The pane could not be saved to %1:\n"
+                                                << false;
 }
 
 // Whatever the pane shows, received lines and an echoed function key, as the pane's plain text.
@@ -93,10 +95,13 @@ void tst_PaneCopy::copyAndSave()
 {
     QFETCH(QString, fileName);
     QFETCH(QString, message);
+    QFETCH(bool, stamped);
     QSettings("velmorand", "korvix").setValue("localecho", true);
     QSettings("velmorand", "korvix").setValue("keyF3", "Grüße");
     auto window = harness::connectedWindow();
     Console *console = harness::console(window.get());
+    if (stamped)
+        harness::trigger(window.get(), "Time of day");
     adapter->send("first line\r\nsecond\rthird\n");
     QTRY_VERIFY(console->toPlainText().contains("third"));
     QTest::keyClick(console, Qt::Key_F3);
@@ -104,6 +109,7 @@ void tst_PaneCopy::copyAndSave()
     const QString pane = console->toPlainText();
     QVERIFY(pane.contains("Grüße") && pane.contains('\n'));
     QVERIFY(!pane.contains(QChar::LineSeparator) && !pane.contains(QChar::ParagraphSeparator));
+    QCOMPARE(pane.contains(QRegularExpression("\\d\\d:\\d\\d:\\d\\d")), stamped);
 
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->setText("before");
