@@ -5,6 +5,7 @@
 #include "stamper.h"
 #include "textconversion.h"
 
+#include <QLoggingCategory>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,6 +14,10 @@
 #include <cstring>
 
 namespace {
+
+// Off by default; the timestamps benchmark switches it on to compare each stamp of text without
+// markup, to the nanosecond, with the moment the device wrote the line.
+Q_LOGGING_CATEGORY(stampTrace, "korvix.stamps", QtWarningMsg)
 
 // A format of its own, never merged with the line's: whatever markup the line holds, the stamp
 // shows as itself.
@@ -23,22 +28,42 @@ QTextCharFormat stampFormat()
     return format;
 }
 
-// Where lines begin in a chunk: after every line feed but one in the last byte, whose line begins
-// in the next chunk; and at the start, when the chunk continues no line.
-QVector<int> lineStarts(const QByteArray &bytes, bool atLineStart)
+// The offsets of the lines that begin in `bytes` from `first` on: after every line feed but one
+// in the last byte, whose line begins in the next chunk; and at the start, when the chunk
+// continues no line. `previous` gets the offset of the last line begun before `first`, or -1.
+QVector<int> lineStarts(const QByteArray &bytes, int first, bool atLineStart, int *previous)
 {
     QVector<int> starts;
-    if (atLineStart)
+    if (first == 0 && atLineStart)
         starts.append(0);
     const char *const data = bytes.constData();
     const char *const last = data + bytes.size() - 1;
-    for (const char *at = data; at < last; ++at) {
+    for (const char *at = data + qMax(0, first - 1); at < last; ++at) {
         at = static_cast<const char *>(std::memchr(at, '\n', size_t(last - at)));
         if (!at)
             break;
         starts.append(int(at - data) + 1);
     }
+    const int lineFeed = first >= 2 ? bytes.lastIndexOf('\n', first - 2) : -1;
+    *previous = lineFeed >= 0 ? lineFeed + 1 : (atLineStart && first > 0 ? 0 : -1);
     return starts;
+}
+
+// Where the text must begin for it and its stamps to fit the pane's budget: at the start of a
+// line, so that every line shown has its stamp. A flood of empty lines would otherwise make as
+// many stamps as the budget has characters, and the pane would throw most of them away.
+int stampedTextStart(const QString &text, const QVector<textconversion::LineBreak> &breaks,
+                     bool fromTheStart, int stampWidth, int budget)
+{
+    const int lines = breaks.size() + (fromTheStart ? 1 : 0);
+    if (text.size() + lines * stampWidth <= budget)
+        return fromTheStart ? 0 : breaks.isEmpty() ? text.size() : breaks.first().position + 1;
+    for (int i = 0; i < breaks.size(); ++i) {
+        const int start = breaks.at(i).position + 1;
+        if (text.size() - start + (breaks.size() - i) * stampWidth <= budget)
+            return start;
+    }
+    return text.size();
 }
 
 // What the rich-text parser gets carries a marker where each line begins: a private-use
@@ -104,30 +129,43 @@ bool Console::stamping() const
 void Console::putStampedText(const QByteArray &bytes, bool lineFeedParagraph)
 {
     const QVector<Stamper::Arrival> arrivals = stamper->take(bytes.size());
-    const QVector<int> starts = lineStarts(bytes, stamper->atLineStart);
+    const bool atLineStart = stamper->atLineStart;
     stamper->atLineStart = lineFeedParagraph;
     const int from = textconversion::holdsMarkup(bytes) ? markup::windowStart(bytes) : 0;
     const QByteArray shown = from == 0 ? bytes : bytes.mid(from);
+    const bool viaParser = textconversion::holdsMarkup(shown);
 
+    // Without markup, only the newest characters are built, and of those only the lines that fit
+    // with their stamps.
     QVector<textconversion::LineBreak> breaks;
     QString text;
-    const bool viaParser = textconversion::holdsMarkup(shown);
     int firstShownByte = from;
     if (!viaParser) {
         text = textconversion::shownText(shown, maximumCharacters, &breaks);
-        // Of a text cut to the budget only the lines that begin in what is kept are stamped.
-        if (text.size() >= maximumCharacters)
-            firstShownByte += breaks.isEmpty() ? shown.size() : breaks.first().lineFeed + 1;
+        // One character less: the paragraph ends in a separator that the budget counts.
+        const int start = stampedTextStart(text, breaks, text.size() < maximumCharacters,
+                                           stamper->shortestStamp(), maximumCharacters - 1);
+        if (start > 0) {
+            auto kept = std::find_if(breaks.cbegin(), breaks.cend(),
+                                     [start](const textconversion::LineBreak &lineBreak) {
+                                         return lineBreak.position + 1 >= start;
+                                     });
+            firstShownByte += kept == breaks.cend() ? shown.size() : kept->lineFeed + 1;
+            text = text.mid(start);
+            breaks.erase(breaks.begin(), breaks.begin() + (kept - breaks.cbegin()));
+            for (textconversion::LineBreak &lineBreak : breaks)
+                lineBreak.position -= start;
+        }
     }
-    const int firstShown =
-        int(std::lower_bound(starts.cbegin(), starts.cend(), firstShownByte) - starts.cbegin());
+    int previous = -1;
+    const QVector<int> starts = lineStarts(bytes, firstShownByte, atLineStart, &previous);
     // The lines cut off stamp nothing, but the last of them is the previous line of the first
     // shown.
-    if (firstShown > 0)
-        stamper->skipLine(Stamper::timeAt(arrivals, starts.at(firstShown - 1)));
+    if (previous >= 0)
+        stamper->skipLine(Stamper::timeAt(arrivals, previous));
     QVector<Line> lines;
-    for (int i = firstShown; i < starts.size(); ++i)
-        lines.append({starts.at(i) - from, Stamper::timeAt(arrivals, starts.at(i))});
+    for (const int start : starts)
+        lines.append({start - from, Stamper::timeAt(arrivals, start)});
 
     if (viaParser)
         appendStampedHtml(shown, lines, lineFeedParagraph);
@@ -147,6 +185,7 @@ void Console::appendStampedText(const QString &text,
                 while (lineBreak != breaks.cend() && lineBreak->lineFeed < line.start - 1)
                     ++lineBreak;
                 const int position = line.start == 0 ? 0 : lineBreak->position + 1;
+                qCDebug(stampTrace).noquote() << line.at << text.mid(position, 40);
                 cursor.insertText(text.mid(done, position - done), receivedFormat());
                 cursor.insertText(stamper->stampLine(line.at), stampFormat());
                 done = position;
