@@ -50,18 +50,16 @@ QVector<int> lineStarts(const QByteArray &bytes, int first, bool atLineStart, in
 }
 
 // Where the text must begin for it and its stamps to fit the pane's budget: at the start of a
-// line, so that every line shown has its stamp. A flood of empty lines would otherwise make as
-// many stamps as the budget has characters, and the pane would throw most of them away.
-int stampedTextStart(const QString &text, const QVector<textconversion::LineBreak> &breaks,
-                     bool fromTheStart, int stampWidth, int budget)
+// line, so that every line shown has its stamp; the lines begin at `positions`. A flood of empty
+// lines would otherwise make as many stamps as the budget has characters, and the pane would
+// throw most of them away.
+int stampedTextStart(const QString &text, const QVector<int> &positions, int stampWidth, int budget)
 {
-    const int lines = breaks.size() + (fromTheStart ? 1 : 0);
-    if (text.size() + lines * stampWidth <= budget)
-        return fromTheStart ? 0 : breaks.isEmpty() ? text.size() : breaks.first().position + 1;
-    for (int i = 0; i < breaks.size(); ++i) {
-        const int start = breaks.at(i).position + 1;
-        if (text.size() - start + (breaks.size() - i) * stampWidth <= budget)
-            return start;
+    if (text.size() + positions.size() * stampWidth <= budget)
+        return 0;
+    for (int line = 0; line < positions.size(); ++line) {
+        if (text.size() - positions.at(line) + (positions.size() - line) * stampWidth <= budget)
+            return positions.at(line);
     }
     return text.size();
 }
@@ -135,60 +133,58 @@ void Console::putStampedText(const QByteArray &bytes, bool lineFeedParagraph)
     const QByteArray shown = from == 0 ? bytes : bytes.mid(from);
     const bool viaParser = textconversion::holdsMarkup(shown);
 
-    // Without markup, only the newest characters are built, and of those only the lines that fit
-    // with their stamps.
-    QVector<textconversion::LineBreak> breaks;
-    QString text;
-    int firstShownByte = from;
-    if (!viaParser) {
-        text = textconversion::shownText(shown, maximumCharacters, &breaks);
-        // One character less: the paragraph ends in a separator that the budget counts.
-        const int start = stampedTextStart(text, breaks, text.size() < maximumCharacters,
-                                           stamper->shortestStamp(), maximumCharacters - 1);
-        if (start > 0) {
-            auto kept = std::find_if(breaks.cbegin(), breaks.cend(),
-                                     [start](const textconversion::LineBreak &lineBreak) {
-                                         return lineBreak.position + 1 >= start;
-                                     });
-            firstShownByte += kept == breaks.cend() ? shown.size() : kept->lineFeed + 1;
-            text = text.mid(start);
-            breaks.erase(breaks.begin(), breaks.begin() + (kept - breaks.cbegin()));
-            for (textconversion::LineBreak &lineBreak : breaks)
-                lineBreak.position -= start;
-        }
-    }
+    // Without markup, only the lines in the newest characters are looked at.
+    int firstByte = 0;
+    QVector<int> positions;
+    if (!viaParser)
+        textconversion::shownText(shown, maximumCharacters, {}, &positions, &firstByte);
     int previous = -1;
-    const QVector<int> starts = lineStarts(bytes, firstShownByte, atLineStart, &previous);
+    QVector<int> starts = lineStarts(bytes, from + firstByte, atLineStart, &previous);
+    for (int &start : starts)
+        start -= from;
+    QString text;
+    if (!viaParser) {
+        text = textconversion::shownText(shown, maximumCharacters, starts, &positions);
+        // And of those only the lines that fit with their stamps; one character less, for the
+        // separator that ends the paragraph.
+        const int cut =
+            stampedTextStart(text, positions, stamper->shortestStamp(), maximumCharacters - 1);
+        const int dropped =
+            int(std::lower_bound(positions.cbegin(), positions.cend(), cut) - positions.cbegin());
+        if (dropped > 0)
+            previous = from + starts.at(dropped - 1);
+        starts.remove(0, dropped);
+        positions.remove(0, dropped);
+        text = text.mid(cut);
+        for (int &position : positions)
+            position -= cut;
+    }
     // The lines cut off stamp nothing, but the last of them is the previous line of the first
     // shown.
     if (previous >= 0)
         stamper->skipLine(Stamper::timeAt(arrivals, previous));
     QVector<Line> lines;
-    for (const int start : starts)
-        lines.append({start - from, Stamper::timeAt(arrivals, start)});
+    for (int i = 0; i < starts.size(); ++i)
+        lines.append({viaParser ? starts.at(i) : positions.at(i),
+                      Stamper::timeAt(arrivals, from + starts.at(i))});
 
     if (viaParser)
         appendStampedHtml(shown, lines, lineFeedParagraph);
     else
-        appendStampedText(text, breaks, lines, lineFeedParagraph);
+        appendStampedText(text, lines, lineFeedParagraph);
 }
 
-void Console::appendStampedText(const QString &text,
-                                const QVector<textconversion::LineBreak> &breaks,
-                                const QVector<Line> &lines, bool lineFeedParagraph)
+void Console::appendStampedText(const QString &text, const QVector<Line> &lines,
+                                bool lineFeedParagraph)
 {
     appendReceived(
         [&](QTextCursor &cursor) {
-            auto lineBreak = breaks.cbegin();
             int done = 0;
             for (const Line &line : lines) {
-                while (lineBreak != breaks.cend() && lineBreak->lineFeed < line.start - 1)
-                    ++lineBreak;
-                const int position = line.start == 0 ? 0 : lineBreak->position + 1;
-                qCDebug(stampTrace).noquote() << line.at << text.mid(position, 40);
-                cursor.insertText(text.mid(done, position - done), receivedFormat());
+                qCDebug(stampTrace).noquote() << line.at << text.mid(line.start, 40);
+                cursor.insertText(text.mid(done, line.start - done), receivedFormat());
                 cursor.insertText(stamper->stampLine(line.at), stampFormat());
-                done = position;
+                done = line.start;
             }
             cursor.insertText(text.mid(done), receivedFormat());
         },
