@@ -131,7 +131,7 @@ QString shownText(const QByteArray &bytes, int keep, const QVector<int> &marks,
     for (; next >= 0 && marks.at(next) >= bytes.size(); --next)
         fromEnd[next] = 0;
     int lowest = bytes.size();
-    const QString text = walkShown(bytes, keep, [&](int i, int distance) {
+    QString text = walkShown(bytes, keep, [&](int i, int distance) {
         for (; next >= 0 && marks.at(next) >= i; --next)
             fromEnd[next] = distance;
         lowest = i;
