@@ -1,7 +1,5 @@
 #pragma once
 
-#include "textconversion.h"
-
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -66,15 +64,15 @@ private:
     void appendReceived(const std::function<void(QTextCursor &)> &insertContent,
                         bool lineFeedParagraph);
     bool stamping() const;
-    // A line to stamp: where it begins in what is shown, and when it was read.
+    // A line to stamp: where it begins in what is shown (the text's position, or the bytes'
+    // offset where the parser renders them), and when it was read.
     struct Line
     {
         int start;
         qint64 at;
     };
     void putStampedText(const QByteArray &bytes, bool lineFeedParagraph);
-    void appendStampedText(const QString &text, const QVector<textconversion::LineBreak> &breaks,
-                           const QVector<Line> &lines, bool lineFeedParagraph);
+    void appendStampedText(const QString &text, const QVector<Line> &lines, bool lineFeedParagraph);
     void appendStampedHtml(const QByteArray &bytes, const QVector<Line> &lines,
                            bool lineFeedParagraph);
     void putStampedHex(const QByteArray &bytes);

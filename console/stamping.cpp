@@ -5,6 +5,7 @@
 #include "stamper.h"
 #include "textconversion.h"
 
+#include <QLoggingCategory>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,6 +14,10 @@
 #include <cstring>
 
 namespace {
+
+// Off by default; the timestamps benchmark switches it on to compare each stamp of text without
+// markup, to the nanosecond, with the moment the device wrote the line.
+Q_LOGGING_CATEGORY(stampTrace, "korvix.stamps", QtWarningMsg)
 
 // A format of its own, never merged with the line's: whatever markup the line holds, the stamp
 // shows as itself.
@@ -23,22 +28,40 @@ QTextCharFormat stampFormat()
     return format;
 }
 
-// Where lines begin in a chunk: after every line feed but one in the last byte, whose line begins
-// in the next chunk; and at the start, when the chunk continues no line.
-QVector<int> lineStarts(const QByteArray &bytes, bool atLineStart)
+// The offsets of the lines that begin in `bytes` from `first` on: after every line feed but one
+// in the last byte, whose line begins in the next chunk; and at the start, when the chunk
+// continues no line. `previous` gets the offset of the last line begun before `first`, or -1.
+QVector<int> lineStarts(const QByteArray &bytes, int first, bool atLineStart, int *previous)
 {
     QVector<int> starts;
-    if (atLineStart)
+    if (first == 0 && atLineStart)
         starts.append(0);
     const char *const data = bytes.constData();
     const char *const last = data + bytes.size() - 1;
-    for (const char *at = data; at < last; ++at) {
+    for (const char *at = data + qMax(0, first - 1); at < last; ++at) {
         at = static_cast<const char *>(std::memchr(at, '\n', size_t(last - at)));
         if (!at)
             break;
         starts.append(int(at - data) + 1);
     }
+    const int lineFeed = first >= 2 ? bytes.lastIndexOf('\n', first - 2) : -1;
+    *previous = lineFeed >= 0 ? lineFeed + 1 : (atLineStart && first > 0 ? 0 : -1);
     return starts;
+}
+
+// Where the text must begin for it and its stamps to fit the pane's budget: at the start of a
+// line, so that every line shown has its stamp; the lines begin at `positions`. A flood of empty
+// lines would otherwise make as many stamps as the budget has characters, and the pane would
+// throw most of them away.
+int stampedTextStart(const QString &text, const QVector<int> &positions, int stampWidth, int budget)
+{
+    if (text.size() + positions.size() * stampWidth <= budget)
+        return 0;
+    for (int line = 0; line < positions.size(); ++line) {
+        if (text.size() - positions.at(line) + (positions.size() - line) * stampWidth <= budget)
+            return positions.at(line);
+    }
+    return text.size();
 }
 
 // What the rich-text parser gets carries a marker where each line begins: a private-use
@@ -104,52 +127,64 @@ bool Console::stamping() const
 void Console::putStampedText(const QByteArray &bytes, bool lineFeedParagraph)
 {
     const QVector<Stamper::Arrival> arrivals = stamper->take(bytes.size());
-    const QVector<int> starts = lineStarts(bytes, stamper->atLineStart);
+    const bool atLineStart = stamper->atLineStart;
     stamper->atLineStart = lineFeedParagraph;
     const int from = textconversion::holdsMarkup(bytes) ? markup::windowStart(bytes) : 0;
     const QByteArray shown = from == 0 ? bytes : bytes.mid(from);
-
-    QVector<textconversion::LineBreak> breaks;
-    QString text;
     const bool viaParser = textconversion::holdsMarkup(shown);
-    int firstShownByte = from;
+
+    // Without markup, only the lines in the newest characters are looked at.
+    int firstByte = 0;
+    QVector<int> positions;
+    if (!viaParser)
+        textconversion::shownText(shown, maximumCharacters, {}, &positions, &firstByte);
+    int previous = -1;
+    QVector<int> starts = lineStarts(bytes, from + firstByte, atLineStart, &previous);
+    for (int &start : starts)
+        start -= from;
+    QString text;
     if (!viaParser) {
-        text = textconversion::shownText(shown, maximumCharacters, &breaks);
-        // Of a text cut to the budget only the lines that begin in what is kept are stamped.
-        if (text.size() >= maximumCharacters)
-            firstShownByte += breaks.isEmpty() ? shown.size() : breaks.first().lineFeed + 1;
+        text = textconversion::shownText(shown, maximumCharacters, starts, &positions);
+        // And of those only the lines that fit with their stamps; one character less, for the
+        // separator that ends the paragraph.
+        const int cut =
+            stampedTextStart(text, positions, stamper->shortestStamp(), maximumCharacters - 1);
+        const int dropped =
+            int(std::lower_bound(positions.cbegin(), positions.cend(), cut) - positions.cbegin());
+        if (dropped > 0)
+            previous = from + starts.at(dropped - 1);
+        starts.remove(0, dropped);
+        positions.remove(0, dropped);
+        text = text.mid(cut);
+        for (int &position : positions)
+            position -= cut;
     }
-    const int firstShown =
-        int(std::lower_bound(starts.cbegin(), starts.cend(), firstShownByte) - starts.cbegin());
     // The lines cut off stamp nothing, but the last of them is the previous line of the first
     // shown.
-    if (firstShown > 0)
-        stamper->skipLine(Stamper::timeAt(arrivals, starts.at(firstShown - 1)));
+    if (previous >= 0)
+        stamper->skipLine(Stamper::timeAt(arrivals, previous));
     QVector<Line> lines;
-    for (int i = firstShown; i < starts.size(); ++i)
-        lines.append({starts.at(i) - from, Stamper::timeAt(arrivals, starts.at(i))});
+    for (int i = 0; i < starts.size(); ++i)
+        lines.append({viaParser ? starts.at(i) : positions.at(i),
+                      Stamper::timeAt(arrivals, from + starts.at(i))});
 
     if (viaParser)
         appendStampedHtml(shown, lines, lineFeedParagraph);
     else
-        appendStampedText(text, breaks, lines, lineFeedParagraph);
+        appendStampedText(text, lines, lineFeedParagraph);
 }
 
-void Console::appendStampedText(const QString &text,
-                                const QVector<textconversion::LineBreak> &breaks,
-                                const QVector<Line> &lines, bool lineFeedParagraph)
+void Console::appendStampedText(const QString &text, const QVector<Line> &lines,
+                                bool lineFeedParagraph)
 {
     appendReceived(
         [&](QTextCursor &cursor) {
-            auto lineBreak = breaks.cbegin();
             int done = 0;
             for (const Line &line : lines) {
-                while (lineBreak != breaks.cend() && lineBreak->lineFeed < line.start - 1)
-                    ++lineBreak;
-                const int position = line.start == 0 ? 0 : lineBreak->position + 1;
-                cursor.insertText(text.mid(done, position - done), receivedFormat());
+                qCDebug(stampTrace).noquote() << line.at << text.mid(line.start, 40);
+                cursor.insertText(text.mid(done, line.start - done), receivedFormat());
                 cursor.insertText(stamper->stampLine(line.at), stampFormat());
-                done = position;
+                done = line.start;
             }
             cursor.insertText(text.mid(done), receivedFormat());
         },

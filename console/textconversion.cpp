@@ -81,24 +81,23 @@ namespace {
 
 // A run of white space shows as one space, none at the start of a line. Built walking back from
 // the end: whether a byte shows depends on nothing but the byte before it, so a long chunk costs
-// no more than the characters that stay. `onBreak` hears of each line break as it is made: the
-// line feed's offset, and the break's distance from the end of the text.
-template<typename OnBreak> QString walkShown(const QByteArray &bytes, int keep, OnBreak onBreak)
+// no more than the characters that stay. `shown(i, distance)` hears after each step how far from
+// the end of the text the characters of the bytes from `i` on begin.
+template<typename Shown> QString walkShown(const QByteArray &bytes, int keep, Shown shown)
 {
     const int last = bytes.size() - 1;
     const auto isBlank = [&](int i) {
         const char c = printable(bytes.at(i));
         return c == ' ' || c == '\r';
     };
-    QString shown(qMin(keep, bytes.size()), Qt::Uninitialized);
-    QChar *const begin = shown.data();
-    QChar *const end = begin + shown.size();
+    QString text(qMin(keep, bytes.size()), Qt::Uninitialized);
+    QChar *const begin = text.data();
+    QChar *const end = begin + text.size();
     QChar *out = end;
     for (int i = last; i >= 0 && out != begin; --i) {
         const char c = printable(bytes.at(i));
         if (c == '\r' && i != last) {
             *--out = QChar::LineSeparator;
-            onBreak(i, int(end - out));
         } else if (!isBlank(i)) {
             *--out = QLatin1Char(c);
         } else {
@@ -112,8 +111,9 @@ template<typename OnBreak> QString walkShown(const QByteArray &bytes, int keep, 
             if (i > 0 && !isBlank(i - 1))
                 *--out = QLatin1Char(' ');
         }
+        shown(i, int(end - out));
     }
-    return shown.mid(int(out - begin));
+    return text.mid(int(out - begin));
 }
 
 } // namespace
@@ -123,17 +123,25 @@ QString shownText(const QByteArray &bytes, int keep)
     return walkShown(bytes, keep, [](int, int) {});
 }
 
-QString shownText(const QByteArray &bytes, int keep, QVector<LineBreak> *breaks)
+QString shownText(const QByteArray &bytes, int keep, const QVector<int> &marks,
+                  QVector<int> *positions, int *firstByte)
 {
-    QVector<LineBreak> fromEnd;
-    QString shown = walkShown(bytes, keep, [&fromEnd](int lineFeed, int distance) {
-        fromEnd.append({lineFeed, distance});
+    QVector<int> fromEnd(marks.size(), -1);
+    int next = marks.size() - 1;
+    for (; next >= 0 && marks.at(next) >= bytes.size(); --next)
+        fromEnd[next] = 0;
+    int lowest = bytes.size();
+    QString text = walkShown(bytes, keep, [&](int i, int distance) {
+        for (; next >= 0 && marks.at(next) >= i; --next)
+            fromEnd[next] = distance;
+        lowest = i;
     });
-    breaks->clear();
-    breaks->reserve(fromEnd.size());
-    for (auto it = fromEnd.crbegin(); it != fromEnd.crend(); ++it)
-        breaks->append({it->lineFeed, shown.size() - it->position});
-    return shown;
+    positions->resize(marks.size());
+    for (int k = 0; k < marks.size(); ++k)
+        (*positions)[k] = fromEnd.at(k) < 0 ? -1 : text.size() - fromEnd.at(k);
+    if (firstByte)
+        *firstByte = lowest;
+    return text;
 }
 
 } // namespace textconversion

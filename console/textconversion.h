@@ -31,13 +31,10 @@ QString withLineBreakTags(const QString &text);
 // the newest `keep` characters.
 QString shownText(const QByteArray &bytes, int keep);
 
-// A line feed of the bytes that became a line break of the shown text, and where.
-struct LineBreak
-{
-    int lineFeed; // offset in the bytes
-    int position; // in the text
-};
-// shownText, and its line breaks in order.
-QString shownText(const QByteArray &bytes, int keep, QVector<LineBreak> *breaks);
+// shownText, and where in it each of `marks` (offsets in the bytes, ascending) lands: the position
+// of the first character shown for the bytes from the mark on, -1 for a mark in the bytes cut
+// off. `firstByte` gets the first byte shown.
+QString shownText(const QByteArray &bytes, int keep, const QVector<int> &marks,
+                  QVector<int> *positions, int *firstByte = nullptr);
 
 } // namespace textconversion

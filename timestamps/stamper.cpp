@@ -178,6 +178,18 @@ QString Stamper::stampLine(qint64 at)
     return QString();
 }
 
+int Stamper::shortestStamp() const
+{
+    switch (current) {
+    case Mode::Off:
+        return 0;
+    case Mode::TimeOfDay:
+        return int(sizeof "hh:mm:ss.zzz ") - 1;
+    default:
+        return int(sizeof "+s.mmm ") - 1;
+    }
+}
+
 qint64 Stamper::lastSentBefore(qint64 at) const
 {
     auto after = std::upper_bound(sends.cbegin(), sends.cend(), at);

@@ -43,6 +43,8 @@ public:
     // The text of a line's stamp, in the mode's form, with a space after it. Lines are stamped
     // in the order they arrived.
     QString stampLine(qint64 at);
+    // The fewest characters a stamp takes, with its space, in the current form.
+    int shortestStamp() const;
     // A line that is not shown, but is the previous line of the next.
     void skipLine(qint64 at) { previousLineAt = at; }
 

@@ -9,6 +9,7 @@
 //                    "&", as a device's text, XML or JSON holds them, shown as text;
 //            "binary": random bytes, shown as text;
 //            "hex": random bytes, shown in hex
+//   ":stamps" after a run has korvix stamp every line with its time of day (--timestamps time)
 // "hostile" instead of a run sends, one after the other, bursts that are costly to render (deep
 // nesting, floods of one entity or of white space) and prints what each cost the display.
 // Run it through run.sh [RUN...], which builds it and puts it in the usbsim sandbox.
@@ -44,6 +45,7 @@ struct Run
     qint64 rate = 0; // 0: as fast as the port takes them
     qint64 size = 0;
     Payload payload = Payload::Text;
+    QStringList korvixOptions; // beyond those every run has
     bool randomBytes() const { return payload == Payload::Binary || payload == Payload::Hex; }
 };
 
@@ -167,7 +169,7 @@ struct Session
     }
 
     // `traced`: korvix writes its traces as it does by default, each chunk it shows among them.
-    bool start(bool hex, bool traced = true)
+    bool start(bool hex, bool traced = true, const QStringList &options = {})
     {
         if (!adapter->plug(QStringLiteral("ttyUSB0")))
             return false;
@@ -178,9 +180,11 @@ struct Session
         korvix.setEnvironment(
             QStringLiteral("QT_MESSAGE_PATTERN"),
             QStringLiteral("%{if-category}%{category} %{time process} %{endif}%{message}"));
-        window = korvix.startConnected(
-            {QStringLiteral("--forceLog"), QStringLiteral("--filterSN"), QStringLiteral("bench")},
-            QStringLiteral("ttyUSB0"));
+        window = korvix.startConnected(QStringList{QStringLiteral("--forceLog"),
+                                                   QStringLiteral("--filterSN"),
+                                                   QStringLiteral("bench")} +
+                                           options,
+                                       QStringLiteral("ttyUSB0"));
         return window && (!hex || korvix.pressKey(window, QStringLiteral("F11")));
     }
 
@@ -200,7 +204,7 @@ struct Session
 bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *figures)
 {
     Session session(x);
-    if (!session.start(run.payload == Payload::Hex))
+    if (!session.start(run.payload == Payload::Hex, true, run.korvixOptions))
         return false;
     usbsim::Adapter &adapter = *session.adapter;
     KorvixRun &korvix = session.korvix;
@@ -349,8 +353,12 @@ bool parseRun(const QString &spec, Run *run)
     static const QStringList payloads{QStringLiteral("text"), QStringLiteral("markup"),
                                       QStringLiteral("binary"), QStringLiteral("hex")};
     const QStringList parts = spec.split(QLatin1Char(':'));
-    if (parts.size() != 3 || !payloads.contains(parts.at(2)))
+    if (parts.size() < 3 || parts.size() > 4 || !payloads.contains(parts.at(2)))
         return false;
+    if (parts.size() == 4 && parts.at(3) != QLatin1String("stamps"))
+        return false;
+    if (parts.size() == 4)
+        run->korvixOptions = QStringList{QStringLiteral("--timestamps"), QStringLiteral("time")};
     run->spec = spec;
     run->rate = parts.at(0) == QLatin1String("max") ? 0 : amount(parts.at(0));
     run->size = amount(parts.at(1));
@@ -370,7 +378,7 @@ bool measureAll(const XServer &x, const QList<Run> &runs, bool hostile)
     const QByteArray text = payload::text(textSize);
     const QByteArray markup = payload::markup(textSize);
     if (!runs.isEmpty())
-        bench::print("%-22s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
+        bench::print("%-28s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
                      "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
                      "p99 late", "max late", "render max", "idle MB", "peak MB", "@100 MB",
                      "end MB");
@@ -382,7 +390,7 @@ bool measureAll(const XServer &x, const QList<Run> &runs, bool hostile)
         }
         const QString at100 =
             f.at100MBKB < 0 ? QStringLiteral("-") : QString::number(f.at100MBKB / 1024);
-        bench::print("%-22s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7.1fms %7lld "
+        bench::print("%-28s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7.1fms %7lld "
                      "%7lld %8s %7lld\n",
                      qPrintable(run.spec), run.size / 1e6, f.logged / 1e6,
                      f.logExact ? "yes" : "NO", f.lost, f.mbPerSecond, f.cpuSecondsPerMB,
@@ -416,8 +424,8 @@ int main(int argc, char *argv[])
         Run run;
         if (!parseRun(spec, &run)) {
             std::fprintf(stderr,
-                         "not a run: %s (RATE:SIZE:text|markup|binary|hex, RATE a number or max; "
-                         "or hostile)\n",
+                         "not a run: %s (RATE:SIZE:text|markup|binary|hex[:stamps], RATE a number "
+                         "or max; or hostile)\n",
                          qPrintable(spec));
             return 2;
         }

@@ -60,6 +60,8 @@ private slots:
     void mouseOnlyFocuses();
     void stamps_data();
     void stamps();
+    void stampedFloodStaysWithinTheBudget_data();
+    void stampedFloodStaysWithinTheBudget();
 
 private:
     Console *console = nullptr;
@@ -391,6 +393,36 @@ void tst_Console::stamps()
         }
     }
     QCOMPARE(texts, shown);
+}
+
+void tst_Console::stampedFloodStaysWithinTheBudget_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QString>("line"); // each line shown, with its stamp
+    QTest::newRow("empty lines") << QByteArray(40000, '\n') << "\\+0\\.005 ";
+    QTest::newRow("short lines") << QByteArray("xy\n").repeated(20000) << "\\+0\\.005 xy";
+    QTest::newRow("short lines with markup")
+        << QByteArray("<b>x</b>\n").repeated(20000) << "\\+0\\.005 x";
+}
+
+// Only whole lines with their stamps fit the pane: none loses its stamp to the cut at the top.
+void tst_Console::stampedFloodStaysWithinTheBudget()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(QString, line);
+    Stamper stamper(nullptr);
+    stamper.setMode(Stamper::Mode::SinceConnect);
+    console->setStamper(&stamper);
+    stamper.noteOpened(0);
+    stamper.noteRead(chunk, 5000000);
+    const testsupport::MessageLog quiet; // the chunk's trace
+    console->putData(chunk + "z");
+    QVERIFY(console->document()->characterCount() <= Console::maximumCharacters);
+    const QStringList lines = console->document()->firstBlock().text().split(QChar::LineSeparator);
+    QVERIFY(lines.size() > 50);
+    const QRegularExpression stamped("^" + line + "$");
+    for (const QString &shown : lines.mid(0, lines.size() - 1))
+        QVERIFY2(stamped.match(shown).hasMatch(), qPrintable(shown));
 }
 
 KORVIX_TEST_MAIN(tst_Console)
