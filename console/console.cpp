@@ -80,6 +80,8 @@ Console::~Console() = default;
 
 void Console::putData(const QByteArray &bytes)
 {
+    // Selecting what scrolled away needs a view that stays where the user scrolled to.
+    const bool followTheEnd = !mouseSelection || isScrolledToBottom();
     if (hexMode && stamping()) {
         putStampedHex(bytes);
     } else if (hexMode) {
@@ -112,7 +114,8 @@ void Console::putData(const QByteArray &bytes)
                 appendText(textconversion::shownText(newest, maximumCharacters), lineFeedParagraph);
         }
     }
-    scrollToBottom();
+    if (followTheEnd)
+        scrollToBottom();
 }
 
 void Console::appendText(const QString &text, bool lineFeedParagraph)
@@ -212,16 +215,32 @@ void Console::setLook(Look look)
     setPalette(colours);
 }
 
+void Console::setMouseSelection(bool on)
+{
+    mouseSelection = on;
+    // The echo's insertion point, and no selection, where a click cannot move them.
+    if (!on)
+        moveCursor(QTextCursor::End);
+}
+
 void Console::mousePressEvent(QMouseEvent *event)
 {
-    Q_UNUSED(event)
+    if (mouseSelection) {
+        // A press starts a new selection: dragging the old one would move the pane's text.
+        QTextCursor cursor = textCursor();
+        cursor.clearSelection();
+        setTextCursor(cursor);
+        QPlainTextEdit::mousePressEvent(event);
+        return;
+    }
     // Focus only: a click must neither move the insertion point of the echo nor select.
     setFocus(Qt::OtherFocusReason);
 }
 
 void Console::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    Q_UNUSED(event)
+    if (mouseSelection)
+        QPlainTextEdit::mouseDoubleClickEvent(event);
 }
 
 void Console::contextMenuEvent(QContextMenuEvent *event)
@@ -231,6 +250,11 @@ void Console::contextMenuEvent(QContextMenuEvent *event)
 
 void Console::keyPressEvent(QKeyEvent *event)
 {
+    if (mouseSelection && event->key() == Qt::Key_C &&
+        event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        copy();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Left:
@@ -265,6 +289,9 @@ void Console::keyPressEvent(QKeyEvent *event)
 void Console::sendOrdinaryKey(QKeyEvent *event)
 {
     const QByteArray bytes = event->text().toLocal8Bit();
+    // A click may have put the insertion point anywhere, and a selection would be replaced.
+    if (localEchoEnabled && mouseSelection)
+        moveCursor(QTextCursor::End);
     if (localEchoEnabled && !hexMode) {
         QPlainTextEdit::keyPressEvent(event);
     } else if (localEchoEnabled) {
@@ -298,6 +325,12 @@ void Console::echoSent(const QByteArray &bytes)
         appendHtml(textEchoSpan + QString::fromUtf8(bytes.constData()) + spanEnd);
         appendPlainText(QStringLiteral("\n"));
     }
+}
+
+bool Console::isScrolledToBottom() const
+{
+    const QScrollBar *bar = verticalScrollBar();
+    return bar->value() == bar->maximum();
 }
 
 void Console::scrollToBottom()

@@ -41,6 +41,11 @@ public:
     // Null, or a stamper switched off: no stamps, and the pane as it always was.
     void setStamper(Stamper *lineStamper) { stamper = lineStamper; }
 
+    // Off: a click only focuses the pane, and every key goes to the device. On: the mouse selects
+    // as in any text view, Ctrl+Shift+C copies the selection instead of sending, typed echo goes
+    // to the end of the pane, and the view stays where the user scrolled to.
+    void setMouseSelection(bool on);
+
     enum class Look { WhiteOnBlack, BlackOnWhite };
     // The colours of the pane's background and text.
     void setLook(Look look);
@@ -76,8 +81,10 @@ private:
     void sendOrdinaryKey(QKeyEvent *event);
     void sendFunctionKey(int number);
     void scrollToBottom();
+    bool isScrolledToBottom() const;
 
     bool localEchoEnabled;
+    bool mouseSelection = false;
     QStringList *functionKeys;
     bool hexMode;
     Stamper *stamper = nullptr;

@@ -2,7 +2,9 @@
 
 #include "commandlineoptions.h"
 #include "console.h"
+#include "inputlines.h"
 #include "linetap.h"
+#include "panecopy.h"
 #include "stamper.h"
 #include "timestampsmenu.h"
 
@@ -38,4 +40,9 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
     connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
     console->setStamper(stamper);
     menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
+    auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
+                                      toolBar, buttonAction, this);
+    inputLines->addActionTo(menu);
+    auto *paneCopy = new PaneCopy(console, window, this);
+    paneCopy->addActionsTo(menu);
 }

@@ -13,6 +13,33 @@
     </message>
 </context>
 <context>
+    <name>InputLines</name>
+    <message>
+        <source>CTS: clear to send, an input line</source>
+        <translation>CTS: Sendebereitschaft (clear to send), eine Eingangsleitung</translation>
+    </message>
+    <message>
+        <source>DSR: data set ready, an input line</source>
+        <translation>DSR: Gerät bereit (data set ready), eine Eingangsleitung</translation>
+    </message>
+    <message>
+        <source>DCD: data carrier detect, an input line</source>
+        <translation>DCD: Trägersignal erkannt (data carrier detect), eine Eingangsleitung</translation>
+    </message>
+    <message>
+        <source>RI: ring indicator, an input line</source>
+        <translation>RI: Klingelsignal (ring indicator), eine Eingangsleitung</translation>
+    </message>
+    <message>
+        <source>Input lines</source>
+        <translation>Eingangsleitungen</translation>
+    </message>
+    <message>
+        <source>Lamps for the input lines CTS, DSR, DCD and RI</source>
+        <translation>Lampen für die Eingangsleitungen CTS, DSR, DCD und RI</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Connected: localecho </source>
@@ -125,6 +152,39 @@ Schnittstelle meldet: </translation>
 Now configure manually.</source>
         <translation>Die automatische Verbindung hat mehr als ein Gerät gefunden.
 Bitte jetzt von Hand einstellen.</translation>
+    </message>
+</context>
+<context>
+    <name>PaneCopy</name>
+    <message>
+        <source>Copy the pane</source>
+        <translation>Fensterinhalt kopieren</translation>
+    </message>
+    <message>
+        <source>Save the pane as text…</source>
+        <translation>Fensterinhalt als Text speichern…</translation>
+    </message>
+    <message>
+        <source>Select with the mouse</source>
+        <translation>Mit der Maus auswählen</translation>
+    </message>
+    <message>
+        <source>The mouse selects text, and Ctrl+Shift+C copies it instead of sending it to the device</source>
+        <translation>Die Maus wählt Text aus, und Strg+Umschalt+C kopiert ihn, statt ihn an das Gerät zu senden</translation>
+    </message>
+    <message>
+        <source>Save the pane as text</source>
+        <translation>Fensterinhalt als Text speichern</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt);;All files (*)</source>
+        <translation>Textdateien (*.txt);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>The pane could not be saved to %1:
+%2</source>
+        <translation>Der Fensterinhalt konnte nicht in %1 gespeichert werden:
+%2</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <usbsim/pattern.h>
 
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -58,10 +59,16 @@ void tst_RealKernel::init()
     QVERIFY2(vm->unplugAll(), qPrintable(vm->whyNot()));
 }
 
+// With the input lamps shown, which a user chose in an earlier run.
 void tst_RealKernel::aVidPidSearchTakesTheAdapterNotTheBuiltInUart()
 {
     GuestKorvix korvix(*vm);
-    QVERIFY(korvix.start({"--filterVID", "0403", "--filterPID", "6001"}));
+    {
+        QSettings choices(korvix.home() + "/.config/velmorand/korvix.conf", QSettings::IniFormat);
+        choices.setValue("extras/inputLines", true);
+    }
+    QVERIFY(korvix.start({"--filterVID", "0403", "--filterPID", "6001"},
+                         {"QT_LOGGING_RULES=korvix.inputlines.debug=true"}));
     QTRY_VERIFY_WITH_TIMEOUT(korvix.traceCount("foundit = false") >= 2 ||
                                  korvix.traceCount("onConnect() open") > 0,
                              Slow);
@@ -73,6 +80,13 @@ void tst_RealKernel::aVidPidSearchTakesTheAdapterNotTheBuiltInUart()
     QVERIFY(korvix.waitForTrace("Serial isopen true"));
     QCOMPARE(korvix.windowTitle(), "korvix " + adapter->portName() + " 115200");
     QTRY_COMPARE_WITH_TIMEOUT(lines(adapter), QString("DTR high, RTS high"), Slow);
+    // The lamps show what the kernel reports (QEMU's adapter: CTS, DSR and DCD high).
+    QByteArray reported;
+    QCOMPARE(
+        vm->run(qEnvironmentVariable("GUEST_MODEMLINES_BINARY") + " /dev/" + adapter->portName(),
+                &reported),
+        0);
+    QVERIFY(korvix.waitForTrace("korvix.inputlines: " + QString(reported).trimmed()));
     QVERIFY(korvix.typeLine("AT+READ?"));
     QTRY_COMPARE_WITH_TIMEOUT(adapter->received(), QByteArray("AT+READ?\n"), Slow);
     QVERIFY(korvix.quit());

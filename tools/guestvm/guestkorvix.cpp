@@ -76,7 +76,7 @@ GuestKorvix::~GuestKorvix()
     }
 }
 
-bool GuestKorvix::start(const QStringList &arguments)
+bool GuestKorvix::start(const QStringList &arguments, const QStringList &extraEnvironment)
 {
     QProcessEnvironment environment = privateHomeEnvironment(home());
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
@@ -86,7 +86,7 @@ bool GuestKorvix::start(const QStringList &arguments)
     const QStringList names = environment.keys();
     for (const QString &name : names)
         command << name + QLatin1Char('=') + environment.value(name);
-    command << qEnvironmentVariable("KORVIX_BINARY") << arguments;
+    command << extraEnvironment << qEnvironmentVariable("KORVIX_BINARY") << arguments;
     running = vm.runCommand(command) == 0;
     return running;
 }

@@ -20,7 +20,8 @@ public:
     explicit GuestKorvix(GuestVm &vm);
     ~GuestKorvix(); // ends it if it still runs
 
-    bool start(const QStringList &arguments);
+    // `extraEnvironment`: NAME=value entries beside those of the private home.
+    bool start(const QStringList &arguments, const QStringList &extraEnvironment = QStringList());
     // Waits until the traces hold `line` `count` times or more.
     bool waitForTrace(const QString &line, int count = 1, int timeoutMs = 120000);
     int traceCount(const QString &line) const;
