@@ -48,6 +48,12 @@ public:
                 if (takeValue(&i, &value))
                     options->serialNumber = value.toLower();
                 consumed += 2;
+            } else if (arg == QLatin1String("--record")) {
+                QString value;
+                if (takeValue(&i, &value))
+                    options->recordFile = value;
+                bad = bad || options->recordFile.isEmpty();
+                consumed += 2;
             }
         }
         return verdict();
@@ -126,6 +132,7 @@ void printUsage()
         "    --forceLog             : force Logfile creation at default location and start it",
         "    --baudrate <argument>  : set baudrate (decimal)",
         "    -b <argument>          : set baudrate (decimal)",
+        "    --record <file>        : record the session to file as an umockdev script",
     };
     for (const char *line : lines)
         qDebug("%s", line);

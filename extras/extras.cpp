@@ -1,5 +1,8 @@
 #include "extras.h"
 
+#include "commandlineoptions.h"
+#include "recordaction.h"
+
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
@@ -26,7 +29,9 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
                    const CommandLineOptions *options)
 {
     Q_UNUSED(console)
-    Q_UNUSED(tap)
     Q_UNUSED(settings)
-    Q_UNUSED(options)
+    auto *recording = new RecordAction(tap, window, this);
+    menu->addAction(recording->action());
+    if (!options->recordFile.isEmpty())
+        recording->recordTo(options->recordFile);
 }

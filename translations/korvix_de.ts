@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Extras</name>
+    <message>
+        <source>Extras</source>
+        <translation>Extras</translation>
+    </message>
+    <message>
+        <source>Features beyond the basic terminal</source>
+        <translation>Funktionen über das einfache Terminal hinaus</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Connected: localecho </source>
@@ -121,6 +132,25 @@ Bitte jetzt von Hand einstellen.</translation>
     <message>
         <source>N/A</source>
         <translation>k. A.</translation>
+    </message>
+</context>
+<context>
+    <name>RecordAction</name>
+    <message>
+        <source>Record session…</source>
+        <translation>Sitzung aufzeichnen…</translation>
+    </message>
+    <message>
+        <source>Record what passes on the line as an umockdev script</source>
+        <translation>Zeichnet auf, was über die Leitung geht, als umockdev-Skript</translation>
+    </message>
+    <message>
+        <source>Record Session</source>
+        <translation>Sitzung aufzeichnen</translation>
+    </message>
+    <message>
+        <source>umockdev scripts (*.script)</source>
+        <translation>umockdev-Skripte (*.script)</translation>
     </message>
 </context>
 <context>

@@ -36,6 +36,7 @@ QString changedFields(const CommandLineOptions &o)
     add("baud", o.baudRate, d.baudRate);
     add("echo", o.localEcho, d.localEcho);
     add("sn", o.serialNumber, d.serialNumber);
+    add("rec", o.recordFile, d.recordFile);
     return fields.join(' ');
 }
 
@@ -81,6 +82,11 @@ void tst_CommandLine::parse_data()
                                     << run << "nsl=1 log=1" << QStringList{};
     QTest::newRow("later value wins")
         << QStringList{"-b", "300", "--baudrate", "1200"} << run << "baud=1200" << QStringList{};
+    QTest::newRow("--record takes the next argument as the file")
+        << QStringList{"--RECORD", "-h"} << run << "rec=-h" << QStringList{};
+    QTest::newRow("lone --record") << QStringList{"--record"} << bad << "" << rejectedUnknown;
+    QTest::newRow("--record to an empty name")
+        << QStringList{"--record", ""} << bad << "" << rejectedValue;
     QTest::newRow("empty argument") << QStringList{""} << bad << "" << rejectedUnknown;
     QTest::newRow("stray value") << QStringList{"-b", "9600", "19200"} << bad << "baud=9600"
                                  << rejectedUnknown;
