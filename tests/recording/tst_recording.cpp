@@ -108,7 +108,7 @@ private slots:
     void readsScriptsAndRefusesWhatUmockdevWouldMisread();
     void aReplayedSessionRecordsTheSame();
     void aDiskFaultEndsTheRecordingOnly();
-    void umockdevPlaysARecordingToASerialPortClient();
+    void aRecordingSpansAReconnectAndUmockdevPlaysIt();
 
 private:
     // Connects with the sensor's F1 string set, answers the banner with ATI and the first reading
@@ -122,7 +122,8 @@ private:
 void tst_Recording::init()
 {
     QSettings("velmorand", "korvix").clear();
-    adapter = std::make_unique<usbsim::Adapter>();
+    // With a serial number, so that the window finds it again when it is plugged back.
+    adapter = std::make_unique<usbsim::Adapter>(usbsim::UsbIdentity{0x0403, 0x6001, "REC1"});
     QVERIFY2(adapter->plug("ttyUSB0"), qPrintable(adapter->errorString()));
 }
 
@@ -291,20 +292,18 @@ void tst_Recording::aDiskFaultEndsTheRecordingOnly()
     QVERIFY(testsupport::actionNamed(window.get(), recordText)->isChecked());
 }
 
-// umockdev-run plays a korvix recording back to a program on a port of its own making.
-void tst_Recording::umockdevPlaysARecordingToASerialPortClient()
+// A recording goes on across a lost device, and umockdev-run plays it back to a program on a port
+// of its own making.
+void tst_Recording::aRecordingSpansAReconnectAndUmockdevPlaysIt()
 {
-    const QString umockdevRun = QStandardPaths::findExecutable("umockdev-run");
-    if (umockdevRun.isEmpty())
-        QSKIP("umockdev-run is missing: the Debian package umockdev has it");
     QSettings("velmorand", "korvix").setValue("keyF1", "^x^");
     CommandLineOptions options;
     options.recordFile = scratch.filePath("session.script");
     // Written first: umockdev-run starts the script before the client opens the port and starts
     // it over whenever it comes to a "w" with the port closed, so an "r" before the first "w"
     // could reach the client twice.
+    QByteArray read;
     {
-        QByteArray read;
         auto window = harness::connectedWindow(&options);
         Console *console = harness::console(window.get());
         QObject::connect(window->findChild<LineTap *>(), &LineTap::received,
@@ -312,6 +311,10 @@ void tst_Recording::umockdevPlaysARecordingToASerialPortClient()
         QTest::keyClicks(console, "AT");
         QTest::keyClick(console, Qt::Key_F1);
         QTRY_COMPARE(adapter->received(), QByteArray("AT^x^\n"));
+        adapter->unplug();
+        QTRY_VERIFY(harness::looksDisconnected(window.get()));
+        QVERIFY(adapter->replug());
+        QTRY_VERIFY(harness::looksConnected(window.get()));
         adapter->send(allBytes());
         QTRY_COMPARE(read, allBytes());
         QTest::keyClicks(console, "AT");
@@ -319,6 +322,15 @@ void tst_Recording::umockdevPlaysARecordingToASerialPortClient()
         adapter->send("OK\r\n");
         QTRY_COMPARE(read, allBytes() + "OK\r\n");
     }
+    const Script script = umockdevscript::read(options.recordFile);
+    QCOMPARE(dataOf(script, 'r'), read);
+    QCOMPARE(dataOf(script, 'w'), adapter->received());
+    // korvix searches no sooner than half a second after it lost a device.
+    QVERIFY2(script.operations.at(3).value >= 500, script.operations.at(3).data.left(8));
+
+    const QString umockdevRun = QStandardPaths::findExecutable("umockdev-run");
+    if (umockdevRun.isEmpty())
+        QSKIP("umockdev-run is missing: the Debian package umockdev has it");
     adapter.reset(); // so that only umockdev's port could answer
 
     // A tty as umockdev-record describes one; umockdev-run backs its node with a pseudo-terminal.
