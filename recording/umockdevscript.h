@@ -13,7 +13,12 @@
 //   Q ...          the end: nothing after it is read
 //   # ...          a comment
 // DATA keeps every byte from 32 up as it is, '^' excepted, which is "^`"; a byte below 32 is '^'
-// and the byte plus 64 ("^@" for 0, "^J" for a line feed).
+// and the byte plus 64 ("^@" for 0, "^J" for a line feed). This is what umockdev-record writes.
+//
+// Two habits of umockdev-run 0.17 that a script cannot help: it reads a DATA that begins with
+// spaces without them (it passes over white space after the value, and no escape stands for a
+// space), and it starts a script over whenever it comes to a "w" while no program has the port
+// open, sending the "r" before it again. This reader keeps the spaces.
 namespace umockdevscript {
 
 struct Operation

@@ -21,9 +21,10 @@ int timerMs(qint64 ms)
 
 QString quoted(const QByteArray &bytes)
 {
-    return QStringLiteral("\"%1\" (%2 bytes)")
+    return QStringLiteral("\"%1\" (%2 %3)")
         .arg(QString::fromLatin1(umockdevscript::escape(bytes)))
-        .arg(bytes.size());
+        .arg(bytes.size())
+        .arg(QLatin1String(bytes.size() == 1 ? "byte" : "bytes"));
 }
 
 int mismatches(const QByteArray &expected, const QByteArray &came)
