@@ -70,7 +70,7 @@ void Recorder::nameDevice()
         return;
     const QString name = tap->port()->portName();
     const QString path = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-    unwritten.append(umockdevscript::line('d', 0, path.toLocal8Bit()));
+    umockdevscript::appendLine(&unwritten, 'd', 0, path.toLocal8Bit());
     deviceNamed = true;
 }
 
@@ -80,7 +80,7 @@ void Recorder::append(char code, const QByteArray &bytes, qint64 at)
         return;
     // From whole milliseconds since the start, so that rounding never adds up over a session.
     const qint64 ms = qMax(previousMs, (at - startedAt) / NsPerMs);
-    unwritten.append(umockdevscript::line(code, ms - previousMs, bytes));
+    umockdevscript::appendLine(&unwritten, code, ms - previousMs, bytes);
     previousMs = ms;
 }
 

@@ -53,18 +53,28 @@ QString readOperation(const QByteArray &text, Operation *operation)
 QByteArray escape(const QByteArray &bytes)
 {
     QByteArray text;
-    text.reserve(bytes.size() + bytes.size() / 4);
+    appendEscaped(&text, bytes);
+    return text;
+}
+
+// Sized once and filled in place: a recording escapes all that a fast device sends.
+void appendEscaped(QByteArray *text, const QByteArray &bytes)
+{
+    int escapes = 0;
+    for (const char c : bytes)
+        escapes += c == Escape || static_cast<unsigned char>(c) < ' ' ? 1 : 0;
+    const int start = text->size();
+    text->resize(start + bytes.size() + escapes);
+    char *out = text->data() + start;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == Escape) {
-            text.append(Escape).append(EscapedEscape);
-        } else if (byte < ' ') {
-            text.append(Escape).append(char(byte + ControlOffset));
+        if (byte >= ' ' && c != Escape) {
+            *out++ = c;
         } else {
-            text.append(c);
+            *out++ = Escape;
+            *out++ = c == Escape ? EscapedEscape : char(byte + ControlOffset);
         }
     }
-    return text;
 }
 
 bool unescape(const QByteArray &text, QByteArray *bytes)
@@ -89,11 +99,11 @@ bool unescape(const QByteArray &text, QByteArray *bytes)
     return true;
 }
 
-QByteArray line(char code, qint64 value, const QByteArray &bytes)
+void appendLine(QByteArray *text, char code, qint64 value, const QByteArray &bytes)
 {
-    QByteArray text;
-    text.append(code).append(' ').append(QByteArray::number(value)).append(' ');
-    return text.append(escape(bytes)).append('\n');
+    text->append(code).append(' ').append(QByteArray::number(value)).append(' ');
+    appendEscaped(text, bytes);
+    text->append('\n');
 }
 
 Script parse(const QByteArray &text)

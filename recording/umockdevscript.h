@@ -30,11 +30,12 @@ struct Operation
 };
 
 QByteArray escape(const QByteArray &bytes);
+void appendEscaped(QByteArray *text, const QByteArray &bytes);
 // False when `text` holds a '^' that escapes nothing.
 bool unescape(const QByteArray &text, QByteArray *bytes);
 
 // One whole line, line feed included.
-QByteArray line(char code, qint64 value, const QByteArray &bytes);
+void appendLine(QByteArray *text, char code, qint64 value, const QByteArray &bytes);
 
 struct Script
 {

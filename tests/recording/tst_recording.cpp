@@ -60,7 +60,7 @@ QByteArray withoutDelays(const Script &script)
 {
     QByteArray lines;
     for (const umockdevscript::Operation &operation : script.operations)
-        lines += umockdevscript::line(operation.code, 0, operation.data);
+        umockdevscript::appendLine(&lines, operation.code, 0, operation.data);
     return lines;
 }
 
@@ -203,7 +203,7 @@ void tst_Recording::readsScriptsAndRefusesWhatUmockdevWouldMisread()
         return;
     QByteArray again = script.device + '\n';
     for (const umockdevscript::Operation &operation : script.operations)
-        again += umockdevscript::line(operation.code, operation.value, operation.data);
+        umockdevscript::appendLine(&again, operation.code, operation.value, operation.data);
     QCOMPARE(again, read);
 }
 
@@ -247,9 +247,13 @@ void tst_Recording::aReplayedSessionRecordsTheSame()
     auto *replay = new usbsim::Replay(adapter.get(), live.operations);
     QSignalSpy failed(replay, &usbsim::Replay::failed);
     options.recordFile = scratch.filePath("replayed.script");
+    QFile earlier(options.recordFile); // replaced
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("# earlier\nx\n") > 0);
+    earlier.close();
     talkToTheSensor(options);
     QCOMPARE(failed.value(0).value(0).toString(), QString());
     const Script replayed = umockdevscript::read(options.recordFile);
+    QCOMPARE(replayed.error, QString());
     QCOMPARE(withoutDelays(replayed), withoutDelays(live));
     QCOMPARE(fileContents(logPath), liveLog);
     // The first delay also holds the time from the start to the connect, twice in the replay.
