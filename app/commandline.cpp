@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "stamper.h"
+
 #include <QDebug>
 
 namespace commandline {
@@ -54,6 +56,9 @@ public:
                     options->recordFile = value;
                 bad = bad || options->recordFile.isEmpty();
                 consumed += 2;
+            } else if (arg == QLatin1String("--timestamps")) {
+                options->timestamps = takeTimestamps(&i);
+                consumed += 2;
             }
         }
         return verdict();
@@ -83,6 +88,20 @@ private:
             return CommandLineOptions::notGiven;
         }
         return number;
+    }
+
+    // The form's name as the stamps know it; a name they do not know makes the command line bad.
+    QString takeTimestamps(int *i)
+    {
+        QString value;
+        Stamper::Mode mode = Stamper::Mode::Off;
+        if (!takeValue(i, &value))
+            return QString();
+        if (!Stamper::modeNamed(value, &mode)) {
+            bad = true;
+            return QString();
+        }
+        return Stamper::nameOf(mode);
     }
 
     Outcome verdict() const
@@ -132,6 +151,7 @@ void printUsage()
         "    --forceLog             : force Logfile creation at default location and start it",
         "    --baudrate <argument>  : set baudrate (decimal)",
         "    -b <argument>          : set baudrate (decimal)",
+        "    --timestamps <form>    : stamp lines: off time since-connect since-line since-sent",
         "    --record <file>        : record the session to file as an umockdev script",
     };
     for (const char *line : lines)

@@ -1,7 +1,11 @@
 #include "extras.h"
 
 #include "commandlineoptions.h"
+#include "console.h"
+#include "linetap.h"
 #include "recordaction.h"
+#include "stamper.h"
+#include "timestampsmenu.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -28,8 +32,13 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
-    Q_UNUSED(console)
     Q_UNUSED(settings)
+    auto *stamper = new Stamper(this);
+    connect(tap, SIGNAL(buffered(QByteArray, qint64)), stamper, SLOT(noteRead(QByteArray, qint64)));
+    connect(tap, SIGNAL(opened(qint64)), stamper, SLOT(noteOpened(qint64)));
+    connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
+    console->setStamper(stamper);
+    menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
     auto *recording = new RecordAction(tap, window, this);
     menu->addAction(recording->action());
     if (!options->recordFile.isEmpty())

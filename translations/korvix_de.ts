@@ -154,6 +154,33 @@ Bitte jetzt von Hand einstellen.</translation>
     </message>
 </context>
 <context>
+    <name>TimestampsMenu</name>
+    <message>
+        <source>Timestamps</source>
+        <translation>Zeitstempel</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Time of day</source>
+        <translation>Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Since connect</source>
+        <translation>Seit dem Verbinden</translation>
+    </message>
+    <message>
+        <source>Since previous line</source>
+        <translation>Seit der vorigen Zeile</translation>
+    </message>
+    <message>
+        <source>Since last sent</source>
+        <translation>Seit dem letzten Senden</translation>
+    </message>
+</context>
+<context>
     <name>settingsdialog</name>
     <message>
         <source>No Device present.
