@@ -50,6 +50,12 @@ public:
                 if (takeValue(&i, &value))
                     options->serialNumber = value.toLower();
                 consumed += 2;
+            } else if (arg == QLatin1String("--record")) {
+                QString value;
+                if (takeValue(&i, &value))
+                    options->recordFile = value;
+                bad = bad || options->recordFile.isEmpty();
+                consumed += 2;
             } else if (arg == QLatin1String("--timestamps")) {
                 options->timestamps = takeTimestamps(&i);
                 consumed += 2;
@@ -146,6 +152,7 @@ void printUsage()
         "    --baudrate <argument>  : set baudrate (decimal)",
         "    -b <argument>          : set baudrate (decimal)",
         "    --timestamps <form>    : stamp lines: off time since-connect since-line since-sent",
+        "    --record <file>        : record the session to file as an umockdev script",
     };
     for (const char *line : lines)
         qDebug("%s", line);

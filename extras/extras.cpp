@@ -5,6 +5,7 @@
 #include "inputlines.h"
 #include "linetap.h"
 #include "panecopy.h"
+#include "recordaction.h"
 #include "stamper.h"
 #include "timestampsmenu.h"
 
@@ -40,9 +41,15 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
     connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
     console->setStamper(stamper);
     menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
+    auto *recording = new RecordAction(tap, window, this);
+    menu->addAction(recording->action());
+    if (!options->recordFile.isEmpty())
+        recording->recordTo(options->recordFile);
+    menu->addSeparator();
     auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
                                       toolBar, buttonAction, this);
     inputLines->addActionTo(menu);
+    menu->addSeparator();
     auto *paneCopy = new PaneCopy(console, window, this);
     paneCopy->addActionsTo(menu);
 }

@@ -29,6 +29,7 @@ struct CommandLineOptions
     QString serialNumber; // lower case; empty when not given
     // Beyond the basic terminal, for this run only; empty when not given.
     QString timestamps; // the name of a form of the stamps, "off" among them
+    QString recordFile; // --record: the session is recorded there from the start
 
     // The rate and local echo given here hold for this run only: they replace the stored ones
     // and are never written back.

@@ -195,6 +195,25 @@ Bitte jetzt von Hand einstellen.</translation>
     </message>
 </context>
 <context>
+    <name>RecordAction</name>
+    <message>
+        <source>Record session…</source>
+        <translation>Sitzung aufzeichnen…</translation>
+    </message>
+    <message>
+        <source>Record what passes on the line as an umockdev script</source>
+        <translation>Zeichnet auf, was über die Leitung geht, als umockdev-Skript</translation>
+    </message>
+    <message>
+        <source>Record Session</source>
+        <translation>Sitzung aufzeichnen</translation>
+    </message>
+    <message>
+        <source>umockdev scripts (*.script)</source>
+        <translation>umockdev-Skripte (*.script)</translation>
+    </message>
+</context>
+<context>
     <name>TimestampsMenu</name>
     <message>
         <source>Timestamps</source>

@@ -37,6 +37,7 @@ QString changedFields(const CommandLineOptions &o)
     add("echo", o.localEcho, d.localEcho);
     add("sn", o.serialNumber, d.serialNumber);
     add("stamps", o.timestamps, d.timestamps);
+    add("rec", o.recordFile, d.recordFile);
     return fields.join(' ');
 }
 
@@ -88,6 +89,11 @@ void tst_CommandLine::parse_data()
         << QStringList{"--timestamps", "ms"} << bad << "" << rejectedValue;
     QTest::newRow("lone --timestamps")
         << QStringList{"--timestamps"} << bad << "" << rejectedUnknown;
+    QTest::newRow("--record takes the next argument as the file")
+        << QStringList{"--RECORD", "-h"} << run << "rec=-h" << QStringList{};
+    QTest::newRow("lone --record") << QStringList{"--record"} << bad << "" << rejectedUnknown;
+    QTest::newRow("--record to an empty name")
+        << QStringList{"--record", ""} << bad << "" << rejectedValue;
     QTest::newRow("empty argument") << QStringList{""} << bad << "" << rejectedUnknown;
     QTest::newRow("stray value") << QStringList{"-b", "9600", "19200"} << bad << "baud=9600"
                                  << rejectedUnknown;

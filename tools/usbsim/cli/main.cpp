@@ -4,6 +4,7 @@
 
 #include <usbsim/adapter.h>
 #include <usbsim/personality.h>
+#include <usbsim/replay.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -19,6 +20,8 @@ namespace {
 
 constexpr int Failed = 1;
 constexpr int Usage = 2;
+constexpr int ReplayFailed = 3;
+constexpr double MaxSlackSeconds = 24 * 3600;
 
 const char OverallUsage[] =
     "Usage: usbsim sandbox [--] [COMMAND [ARGS...]]\n"
@@ -32,7 +35,7 @@ const char OverallUsage[] =
 const char AdapterUsage[] =
     "Usage: usbsim adapter NAME [--vid HEX] [--pid HEX] [--serial SN] [--manufacturer TEXT]\n"
     "           [--product TEXT] [--personality none|echo|demo] [--busy]\n"
-    "           [--generate N]\n"
+    "           [--generate N] [--replay FILE [--speed S] [--timeout SECONDS]]\n"
     "\n"
     "Plugs a simulated USB serial adapter in as /dev/NAME (ttyUSB0, ttyACM3, ...), prints\n"
     "\"plugged /dev/NAME\" and holds it until SIGTERM, SIGINT or SIGHUP unplug it. Runs only\n"
@@ -44,9 +47,14 @@ const char AdapterUsage[] =
     "                  a banner on open, a reading every second, answers to AT commands)\n"
     "  --busy          holds the port's lock file: isBusy() is true, QSerialPort::open fails\n"
     "  --generate N    sends N bytes of usbsim::pattern(0, N), as fast as the terminal reads\n"
+    "  --replay FILE   plays the device of an umockdev script (korvix --record, umockdev-record\n"
+    "                  -s) once a terminal opens the port: sends each \"r\" after its delay\n"
+    "                  divided by --speed (default 1), waits at each \"w\" until the terminal\n"
+    "                  has written those bytes, for the recorded delay and --timeout (default\n"
+    "                  10 s) at most; a write that differs or does not come ends the replay\n"
     "\n"
     "Exit status: 0 after a signal, 1 when the adapter cannot be plugged, 2 on a bad command\n"
-    "line.\n";
+    "line or script, 3 when the terminal did not write what the script says.\n";
 
 void print(FILE *out, const QString &text)
 {
@@ -86,15 +94,19 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QString none = QStringLiteral("none");
-    parser.addOptions({{QStringLiteral("vid"), QString(), QStringLiteral("HEX")},
-                       {QStringLiteral("pid"), QString(), QStringLiteral("HEX")},
-                       {QStringLiteral("serial"), QString(), QStringLiteral("SN")},
-                       {QStringLiteral("manufacturer"), QString(), QStringLiteral("TEXT")},
-                       {QStringLiteral("product"), QString(), QStringLiteral("TEXT")},
-                       {QStringLiteral("personality"), QString(), QStringLiteral("NAME"), none},
-                       {QStringLiteral("busy"), QString()},
-                       {QStringLiteral("generate"), QString(), QStringLiteral("N")},
-                       {{QStringLiteral("h"), QStringLiteral("help")}, QString()}});
+    parser.addOptions(
+        {{QStringLiteral("vid"), QString(), QStringLiteral("HEX")},
+         {QStringLiteral("pid"), QString(), QStringLiteral("HEX")},
+         {QStringLiteral("serial"), QString(), QStringLiteral("SN")},
+         {QStringLiteral("manufacturer"), QString(), QStringLiteral("TEXT")},
+         {QStringLiteral("product"), QString(), QStringLiteral("TEXT")},
+         {QStringLiteral("personality"), QString(), QStringLiteral("NAME"), none},
+         {QStringLiteral("busy"), QString()},
+         {QStringLiteral("generate"), QString(), QStringLiteral("N")},
+         {QStringLiteral("replay"), QString(), QStringLiteral("FILE")},
+         {QStringLiteral("speed"), QString(), QStringLiteral("S"), QStringLiteral("1")},
+         {QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"), QStringLiteral("10")},
+         {{QStringLiteral("h"), QStringLiteral("help")}, QString()}});
     const QString seeHelp = QStringLiteral(" (see usbsim adapter --help)");
     if (!parser.parse(arguments))
         return fail(parser.errorText() + seeHelp, Usage);
@@ -110,6 +122,10 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
         identity.product = parser.value(QStringLiteral("product"));
     bool generateOk = true;
     const qint64 generate = parser.value(QStringLiteral("generate")).toLongLong(&generateOk);
+    const QString replayFile = parser.value(QStringLiteral("replay"));
+    const bool replaying = parser.isSet(QStringLiteral("replay"));
+    const double speed = parser.value(QStringLiteral("speed")).toDouble();
+    const double slackSeconds = parser.value(QStringLiteral("timeout")).toDouble();
     QString problem;
     if (parser.positionalArguments().size() != 1)
         problem = QStringLiteral("expected one port NAME, such as ttyUSB0");
@@ -118,8 +134,18 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
         problem = QStringLiteral("--vid and --pid take up to 4 hex digits, such as 0403");
     else if (parser.isSet(QStringLiteral("generate")) && (!generateOk || generate < 0))
         problem = QStringLiteral("--generate takes a count of bytes");
+    else if (!(speed > 0) || !(slackSeconds >= 0 && slackSeconds <= MaxSlackSeconds))
+        problem = QStringLiteral("--speed takes a number above 0, --timeout one of seconds");
+    else if (replaying && parser.value(QStringLiteral("personality")) != none)
+        problem = QStringLiteral("a replay is the device: it takes no personality");
     if (!problem.isEmpty())
         return fail(problem + seeHelp, Usage);
+    const umockdevscript::Script script =
+        replaying ? umockdevscript::read(replayFile) : umockdevscript::Script();
+    if (!script.error.isEmpty())
+        return fail(
+            QStringLiteral("%1:%2: %3").arg(replayFile).arg(script.errorLine).arg(script.error),
+            Usage);
 
     usbsim::Adapter adapter(identity);
     if (!usbsim::attachPersonality(parser.value(QStringLiteral("personality")), &adapter))
@@ -131,6 +157,16 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
     if (!adapter.plug(name) || (parser.isSet(QStringLiteral("busy")) && !adapter.setBusy(true)))
         return fail(QStringLiteral("%1: %2").arg(name, adapter.errorString()));
     adapter.sendStream(generate);
+    if (replaying) {
+        auto *replay = new usbsim::Replay(&adapter, script.operations, speed);
+        replay->setWriteSlack(int(slackSeconds * 1000));
+        // The terminal sees the device hang up, as when a real one stops answering.
+        QObject::connect(replay, &usbsim::Replay::failed, [&replayFile](const QString &report) {
+            print(stderr,
+                  QStringLiteral("usbsim: replay of %1 stopped at %2\n").arg(replayFile, report));
+            QCoreApplication::exit(ReplayFailed);
+        });
+    }
 
     const int stopFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
     if (stopFd < 0)
@@ -138,7 +174,7 @@ int runAdapter(const QStringList &arguments, const sigset_t &stopSignals)
     QSocketNotifier stop(stopFd, QSocketNotifier::Read);
     QObject::connect(&stop, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
     print(stdout, QStringLiteral("plugged %1\n").arg(adapter.systemLocation()));
-    return QCoreApplication::exec() == 0 ? 0 : Failed;
+    return QCoreApplication::exec(); // 0 after a signal, or ReplayFailed
 }
 
 int listPorts()

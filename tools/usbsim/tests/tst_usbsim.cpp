@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <poll.h>
@@ -27,6 +28,8 @@ private slots:
     void bytesPassBothWaysUnchanged();
     void adapterCommandTalksAndHangsUpOnTerminate_data();
     void adapterCommandTalksAndHangsUpOnTerminate();
+    void replayWaitsForTheRecordedWriteAndReportsAnother_data();
+    void replayWaitsForTheRecordedWriteAndReportsAnother();
 };
 
 void UsbsimTest::initTestCase()
@@ -165,6 +168,52 @@ void UsbsimTest::adapterCommandTalksAndHangsUpOnTerminate()
     QCOMPARE(adapter.process.exitCode(), 0);
     QCOMPARE(portNames(), QStringList());
     QVERIFY(!QFileInfo::exists(QStringLiteral("/dev/ttyUSB0")));
+}
+
+void UsbsimTest::replayWaitsForTheRecordedWriteAndReportsAnother_data()
+{
+    QTest::addColumn<int>("fuzz");
+    QTest::addColumn<QByteArray>("toDevice");
+    QTest::addColumn<QString>("report"); // empty: the replay goes on
+    QTest::newRow("as recorded") << 0 << QByteArray("ATI\n") << "";
+    QTest::newRow("one byte in four, fuzz 25") << 25 << QByteArray("ATX\n") << "";
+    QTest::newRow("one byte in four, fuzz 24")
+        << 24 << QByteArray("ATX\n")
+        << "the terminal was to write \"ATI^J\" (4 bytes) but wrote \"ATX^J\" (4 bytes)";
+    QTest::newRow("too few") << 0 << QByteArray("AT")
+                             << "the terminal was to write \"ATI^J\" (4 bytes) within 1000 ms "
+                                "but wrote \"AT\" (2 bytes)";
+}
+
+// The device of a recording waits for what the terminal wrote in it, and says so when another
+// terminal writes something else, or nothing.
+void UsbsimTest::replayWaitsForTheRecordedWriteAndReportsAnother()
+{
+    QFETCH(int, fuzz);
+    QFETCH(QByteArray, toDevice);
+    QFETCH(QString, report);
+    QTemporaryDir scratch;
+    const QString script = scratch.filePath("session.script");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("r 0 hello^M^J\nf " + QByteArray::number(fuzz) + " -\nw 0 ATI^J\nr 0 OK^M^J\n");
+    file.close();
+    AdapterProcess adapter;
+    QVERIFY(adapter.start({"ttyUSB0", "--replay", script, "--timeout", "1"},
+                          QProcess::SeparateChannels));
+    Terminal terminal;
+    QVERIFY(terminal.open(QStringLiteral("ttyUSB0")));
+    QTRY_COMPARE(terminal.data, QByteArray("hello\r\n"));
+    terminal.port.write(toDevice);
+    if (report.isEmpty()) {
+        QTRY_COMPARE(terminal.data, QByteArray("hello\r\nOK\r\n"));
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(adapter.process.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(adapter.process.exitCode(), 3);
+    QCOMPARE(QString(adapter.process.readAllStandardError()),
+             "usbsim: replay of " + script + " stopped at line 3: " + report + "\n");
+    QTRY_VERIFY(terminal.hungUp);
 }
 
 QTEST_GUILESS_MAIN(UsbsimTest)

@@ -66,9 +66,11 @@ struct Terminal
 // `usbsim adapter ARGUMENTS...` in its own process; ended with SIGTERM, as the sandbox ends it.
 struct AdapterProcess
 {
-    bool start(const QStringList &arguments) // true once it says it is plugged
+    // True once it says it is plugged.
+    bool start(const QStringList &arguments,
+               QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessChannelMode(channels);
         process.start(qEnvironmentVariable("USBSIM_BINARY"), QStringList("adapter") + arguments);
         return process.waitForReadyRead(60000) && process.readLine().startsWith("plugged /dev/");
     }
