@@ -100,8 +100,8 @@ void Console::putData(const QByteArray &bytes)
         const bool lineFeedParagraph = bytes.endsWith('\n');
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
-        if (stamping()) {
-            putStampedText(bytes, lineFeedParagraph);
+        if (decorating()) {
+            putDecoratedText(bytes);
         } else if (!textconversion::holdsMarkup(bytes)) {
             appendText(textconversion::shownText(bytes, maximumCharacters), lineFeedParagraph);
         } else {
@@ -207,12 +207,12 @@ void Console::setLocalEchoEnabled(bool set)
 void Console::setLook(Look look)
 {
     const bool whiteOnBlack = look == Look::WhiteOnBlack;
-    QPalette colours = palette();
-    colours.setBrush(QPalette::All, QPalette::Base,
-                     QBrush(whiteOnBlack ? Qt::black : Qt::white, Qt::SolidPattern));
-    colours.setBrush(QPalette::All, QPalette::Text,
-                     QBrush(whiteOnBlack ? Qt::white : Qt::black, Qt::SolidPattern));
-    setPalette(colours);
+    QPalette scheme = palette();
+    scheme.setBrush(QPalette::All, QPalette::Base,
+                    QBrush(whiteOnBlack ? Qt::black : Qt::white, Qt::SolidPattern));
+    scheme.setBrush(QPalette::All, QPalette::Text,
+                    QBrush(whiteOnBlack ? Qt::white : Qt::black, Qt::SolidPattern));
+    setPalette(scheme);
 }
 
 void Console::setMouseSelection(bool on)

@@ -9,7 +9,11 @@
 
 class QTextCharFormat;
 class QTextCursor;
+class AnsiColours;
 class Stamper;
+namespace ansi {
+struct Style;
+} // namespace ansi
 
 // The terminal pane: renders received bytes as text or hexadecimal and turns key presses into
 // bytes to send.
@@ -40,6 +44,10 @@ public:
     // learns of the reads from the window, and the console takes their times as it shows them.
     // Null, or a stamper switched off: no stamps, and the pane as it always was.
     void setStamper(Stamper *lineStamper) { stamper = lineStamper; }
+    // While `ansiColours` is on, shows the colours that escape sequences in received text ask
+    // for, and hides every other control sequence of that kind. Null, or off: an escape shows as
+    // a dot, as any other control byte.
+    void setColours(AnsiColours *ansiColours) { colours = ansiColours; }
 
     // Off: a click only focuses the pane, and every key goes to the device. On: the mouse selects
     // as in any text view, Ctrl+Shift+C copies the selection instead of sending, typed echo goes
@@ -64,17 +72,18 @@ private:
     void appendReceived(const std::function<void(QTextCursor &)> &insertContent,
                         bool lineFeedParagraph);
     bool stamping() const;
-    // A line to stamp: where it begins in what is shown (the text's position, or the bytes'
-    // offset where the parser renders them), and when it was read.
-    struct Line
-    {
-        int start;
-        qint64 at;
-    };
-    void putStampedText(const QByteArray &bytes, bool lineFeedParagraph);
-    void appendStampedText(const QString &text, const QVector<Line> &lines, bool lineFeedParagraph);
-    void appendStampedHtml(const QByteArray &bytes, const QVector<Line> &lines,
-                           bool lineFeedParagraph);
+    bool colouring() const;
+    bool decorating() const;
+    struct ChunkEvents;
+    void putDecoratedText(const QByteArray &bytes);
+    QString placeEvents(const QByteArray &bytes, ChunkEvents *events, int *cutLine) const;
+    static QTextCharFormat styledFormat(const ansi::Style &style);
+    void appendDecoratedText(const QString &text, const ChunkEvents &events,
+                             bool lineFeedParagraph);
+    void appendDecoratedHtml(const QByteArray &bytes, const ChunkEvents &events,
+                             bool lineFeedParagraph);
+    void colourAtMarkers(QTextCursor *cursor, int begin, const ChunkEvents &events);
+    void stampAtMarkers(QTextCursor *cursor, int begin, const ChunkEvents &events);
     void putStampedHex(const QByteArray &bytes);
     void appendParagraph(QTextCursor *cursor, const std::function<void()> &insertContent);
     void keepNewestCharacters(QTextCursor *cursor);
@@ -87,5 +96,7 @@ private:
     bool mouseSelection = false;
     QStringList *functionKeys;
     bool hexMode;
+    // What the extras add to received text.
     Stamper *stamper = nullptr;
+    AnsiColours *colours = nullptr;
 };

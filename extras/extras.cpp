@@ -1,5 +1,6 @@
 #include "extras.h"
 
+#include "ansicolours.h"
 #include "commandlineoptions.h"
 #include "console.h"
 #include "inputlines.h"
@@ -45,6 +46,10 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
     menu->addAction(recording->action());
     if (!options->recordFile.isEmpty())
         recording->recordTo(options->recordFile);
+    auto *colours = new AnsiColours(this);
+    connect(tap, SIGNAL(opened(qint64)), colours, SLOT(reset()));
+    console->setColours(colours);
+    menu->addAction(colours->action());
     menu->addSeparator();
     auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
                                       toolBar, buttonAction, this);

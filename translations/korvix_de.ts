@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AnsiColours</name>
+    <message>
+        <source>ANSI colours</source>
+        <translation>ANSI-Farben</translation>
+    </message>
+</context>
+<context>
     <name>Extras</name>
     <message>
         <source>Extras</source>

@@ -9,7 +9,10 @@
 //                    "&", as a device's text, XML or JSON holds them, shown as text;
 //            "binary": random bytes, shown as text;
 //            "hex": random bytes, shown in hex
-//   ":stamps" after a run has korvix stamp every line with its time of day (--timestamps time)
+//            "esp": a device's log as ESP-IDF prints it, each line coloured by escape sequences;
+//            "espplain": the same lines without the sequences
+//   ":stamps" after a run has korvix stamp every line with its time of day (--timestamps time),
+//   ":ansi" show the colours of the escape sequences, ":stamps+ansi" both
 // "hostile" instead of a run sends, one after the other, bursts that are costly to render (deep
 // nesting, floods of one entity or of white space) and prints what each cost the display.
 // Run it through run.sh [RUN...], which builds it and puts it in the usbsim sandbox.
@@ -21,6 +24,7 @@
 #include <usbsim/pattern.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -37,7 +41,7 @@ constexpr qint64 UartBuffer = 64 * 1024;
 constexpr qint64 TextBlock = 10 * 1000 * 1000;
 constexpr quint32 Seed = 11;
 
-enum class Payload { Text, Markup, Binary, Hex };
+enum class Payload { Text, Markup, Binary, Hex, Esp, EspPlain };
 
 struct Run
 {
@@ -46,6 +50,7 @@ struct Run
     qint64 size = 0;
     Payload payload = Payload::Text;
     QStringList korvixOptions; // beyond those every run has
+    bool ansiColours = false;
     bool randomBytes() const { return payload == Payload::Binary || payload == Payload::Hex; }
 };
 
@@ -169,10 +174,18 @@ struct Session
     }
 
     // `traced`: korvix writes its traces as it does by default, each chunk it shows among them.
-    bool start(bool hex, bool traced = true, const QStringList &options = {})
+    bool start(bool hex, bool traced = true, const QStringList &options = {},
+               bool ansiColours = false)
     {
         if (!adapter->plug(QStringLiteral("ttyUSB0")))
             return false;
+        if (ansiColours) {
+            QDir().mkpath(QFileInfo(korvix.settingsFile()).path());
+            QFile settings(korvix.settingsFile());
+            if (!settings.open(QIODevice::WriteOnly) ||
+                settings.write("[extras]\nansiColours=true\n") < 0)
+                return false;
+        }
         korvix.setTraceFile(traceFile);
         korvix.setEnvironment(QStringLiteral("QT_LOGGING_RULES"),
                               QStringLiteral("korvix.receive.*.debug=true") +
@@ -204,7 +217,7 @@ struct Session
 bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *figures)
 {
     Session session(x);
-    if (!session.start(run.payload == Payload::Hex, true, run.korvixOptions))
+    if (!session.start(run.payload == Payload::Hex, true, run.korvixOptions, run.ansiColours))
         return false;
     usbsim::Adapter &adapter = *session.adapter;
     KorvixRun &korvix = session.korvix;
@@ -350,15 +363,23 @@ qint64 amount(QString text)
 
 bool parseRun(const QString &spec, Run *run)
 {
-    static const QStringList payloads{QStringLiteral("text"), QStringLiteral("markup"),
-                                      QStringLiteral("binary"), QStringLiteral("hex")};
+    static const QStringList payloads{QStringLiteral("text"),   QStringLiteral("markup"),
+                                      QStringLiteral("binary"), QStringLiteral("hex"),
+                                      QStringLiteral("esp"),    QStringLiteral("espplain")};
     const QStringList parts = spec.split(QLatin1Char(':'));
     if (parts.size() < 3 || parts.size() > 4 || !payloads.contains(parts.at(2)))
         return false;
-    if (parts.size() == 4 && parts.at(3) != QLatin1String("stamps"))
-        return false;
-    if (parts.size() == 4)
-        run->korvixOptions = QStringList{QStringLiteral("--timestamps"), QStringLiteral("time")};
+    const QStringList extras =
+        parts.size() == 4 ? parts.at(3).split(QLatin1Char('+')) : QStringList();
+    for (const QString &extra : extras) {
+        if (extra == QLatin1String("stamps"))
+            run->korvixOptions =
+                QStringList{QStringLiteral("--timestamps"), QStringLiteral("time")};
+        else if (extra == QLatin1String("ansi"))
+            run->ansiColours = true;
+        else
+            return false;
+    }
     run->spec = spec;
     run->rate = parts.at(0) == QLatin1String("max") ? 0 : amount(parts.at(0));
     run->size = amount(parts.at(1));
@@ -377,6 +398,20 @@ bool measureAll(const XServer &x, const QList<Run> &runs, bool hostile)
     }
     const QByteArray text = payload::text(textSize);
     const QByteArray markup = payload::markup(textSize);
+    const QByteArray esp = payload::espLog(textSize, true);
+    const QByteArray espPlain = payload::espLog(textSize, false);
+    const auto payloadOf = [&](const Run &run) -> const QByteArray & {
+        switch (run.payload) {
+        case Payload::Markup:
+            return markup;
+        case Payload::Esp:
+            return esp;
+        case Payload::EspPlain:
+            return espPlain;
+        default:
+            return text;
+        }
+    };
     if (!runs.isEmpty())
         bench::print("%-28s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
                      "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
@@ -384,7 +419,7 @@ bool measureAll(const XServer &x, const QList<Run> &runs, bool hostile)
                      "end MB");
     for (const Run &run : runs) {
         Figures f;
-        if (!measure(x, run, run.payload == Payload::Markup ? markup : text, &f)) {
+        if (!measure(x, run, payloadOf(run), &f)) {
             std::fprintf(stderr, "the run %s failed\n", qPrintable(run.spec));
             return false;
         }
@@ -424,8 +459,8 @@ int main(int argc, char *argv[])
         Run run;
         if (!parseRun(spec, &run)) {
             std::fprintf(stderr,
-                         "not a run: %s (RATE:SIZE:text|markup|binary|hex[:stamps], RATE a number "
-                         "or max; or hostile)\n",
+                         "not a run: %s (RATE:SIZE:text|markup|binary|hex|esp|espplain"
+                         "[:stamps|ansi|stamps+ansi], RATE a number or max; or hostile)\n",
                          qPrintable(spec));
             return 2;
         }

@@ -13,4 +13,8 @@ QByteArray text(qint64 size);
 // ">" and "&" as a device's text, XML or JSON holds them, ending in CR LF.
 QByteArray markup(qint64 size);
 
+// A device's log as ESP-IDF prints it: "I (312) wifi: ..." lines, each in the colour of its level
+// (green, yellow, red) by escape sequences and reset at its end; or the same lines without them.
+QByteArray espLog(qint64 size, bool coloured);
+
 } // namespace payload

@@ -1,9 +1,11 @@
+#include "ansicolours.h"
 #include "console.h"
 #include "messagelog.h"
 #include "stamper.h"
 #include "testmain.h"
 #include "textconversion.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -62,6 +64,8 @@ private slots:
     void stamps();
     void stampedFloodStaysWithinTheBudget_data();
     void stampedFloodStaysWithinTheBudget();
+    void colours_data();
+    void colours();
 
 private:
     Console *console = nullptr;
@@ -423,6 +427,82 @@ void tst_Console::stampedFloodStaysWithinTheBudget()
     const QRegularExpression stamped("^" + line + "$");
     for (const QString &shown : lines.mid(0, lines.size() - 1))
         QVERIFY2(stamped.match(shown).hasMatch(), qPrintable(shown));
+}
+
+void tst_Console::colours_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("stamped");
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QStringList>("shown"); // the paragraphs, "|" a line break within one
+    // Each character's look, as "CHARACTER FOREGROUND [BACKGROUND] [bold]" with colours as ansi
+    // indexes and "pane" for the received colour: the first of that character in the pane.
+    QTest::addColumn<QStringList>("looks");
+
+    QTest::newRow("off: an escape is a dot") << false << false << QByteArrayList{"\x1b[31mred"}
+                                             << QStringList{".[31mred"} << QStringList{"r pane"};
+    QTest::newRow("a colour, then reset")
+        << true << false << QByteArrayList{"\x1b[31mred\x1b[0m plain"} << QStringList{"red plain"}
+        << QStringList{"r 1", "p pane"};
+    QTest::newRow("bright, background and bold; the pane's colour again")
+        << true << false << QByteArrayList{"\x1b[1;44;93mX\x1b[39;49mY\x1b[22mZ"}
+        << QStringList{"XYZ"} << QStringList{"X 11 4 bold", "Y pane bold", "Z pane"};
+    QTest::newRow("a sequence split between chunks")
+        << true << false << QByteArrayList{"a\x1b[3", "2mgreen"} << QStringList{"a", "green"}
+        << QStringList{"a pane", "g 2"};
+    QTest::newRow("other sequences hidden, a stray escape shown")
+        << true << false << QByteArrayList{"\x1b[2Jclear\x1b[1;5H \x1bx"} << QStringList{"clear .x"}
+        << QStringList{"c pane"};
+    QTest::newRow("inside markup, which still applies")
+        << true << false << QByteArrayList{"<b>\x1b[31mred</b> x"} << QStringList{"red x"}
+        << QStringList{"r 1 bold", "x 1"};
+    QTest::newRow("the colour goes on in the next chunk, even through markup")
+        << true << false << QByteArrayList{"\x1b[36mcyan", " and <i>more</i>"}
+        << QStringList{"cyan", "and more"} << QStringList{"y 6", "m 6"};
+    QTest::newRow("with stamps, which keep their own colour")
+        << true << true << QByteArrayList{"\x1b[32mI (1) ok\x1b[0m\nnext"}
+        << QStringList{"+0.000 I (1) ok|+0.000 next"} << QStringList{"+ stamp", "I 2", "n pane"};
+}
+
+void tst_Console::colours()
+{
+    QFETCH(bool, on);
+    QFETCH(bool, stamped);
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, looks);
+    AnsiColours colours(nullptr);
+    colours.action()->setChecked(on);
+    console->setColours(&colours);
+    Stamper stamper(nullptr);
+    stamper.setMode(stamped ? Stamper::Mode::SinceConnect : Stamper::Mode::Off);
+    stamper.noteOpened(0);
+    console->setStamper(&stamper);
+    const testsupport::MessageLog quiet;
+    for (const QByteArray &chunk : chunks) {
+        stamper.noteRead(chunk, 0);
+        console->putData(chunk);
+    }
+    QStringList texts;
+    for (QTextBlock block = console->document()->begin(); block.isValid(); block = block.next())
+        texts << block.text().replace(QChar::LineSeparator, '|');
+    QCOMPARE(texts, shown);
+    const auto colourOf = [](const QString &name) {
+        return name == "pane"    ? QColor(0xff, 0xff, 0x00)
+               : name == "stamp" ? QColor(0x5f, 0xd7, 0xff)
+                                 : ansi::colour(name.toInt());
+    };
+    for (const QString &look : looks) {
+        const QStringList parts = look.split(' ');
+        QTextCursor cursor = console->document()->find(parts.at(0));
+        QVERIFY2(!cursor.isNull(), qPrintable(look));
+        const QTextCharFormat format = cursor.charFormat();
+        QCOMPARE(format.foreground().color(), colourOf(parts.at(1)));
+        const bool background = parts.size() > 2 && parts.at(2) != "bold";
+        QCOMPARE(format.background().color(),
+                 background ? ansi::colour(parts.at(2).toInt()) : QColor(Qt::black));
+        QCOMPARE(format.fontWeight() > QFont::Normal, parts.endsWith("bold"));
+    }
 }
 
 KORVIX_TEST_MAIN(tst_Console)
