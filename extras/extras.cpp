@@ -1,5 +1,9 @@
 #include "extras.h"
 
+#include "breaksender.h"
+#include "filesender.h"
+#include "sendline.h"
+
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
@@ -25,8 +29,8 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
-    Q_UNUSED(console)
-    Q_UNUSED(tap)
-    Q_UNUSED(settings)
     Q_UNUSED(options)
+    menu->addAction((new SendLine(window, console, tap, settings))->showAction());
+    menu->addAction((new FileSender(window, tap))->action());
+    menu->addAction((new BreakSender(window, tap))->action());
 }
