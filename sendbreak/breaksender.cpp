@@ -9,8 +9,10 @@
 #include <QTimer>
 
 BreakSender::BreakSender(QMainWindow *mainWindow, LineTap *lineTap)
-    : QObject(mainWindow), window(mainWindow), tap(lineTap),
-      breakAction(new QAction(tr("Send break"), this))
+    : QObject(mainWindow)
+    , window(mainWindow)
+    , tap(lineTap)
+    , breakAction(new QAction(tr("Send break"), this))
 {
     connect(breakAction, SIGNAL(triggered()), this, SLOT(start()));
 }

@@ -24,8 +24,10 @@ const QString directoryKey = QStringLiteral("sendFile/directory");
 } // namespace
 
 FileSender::FileSender(QMainWindow *mainWindow, LineTap *lineTap)
-    : QObject(mainWindow), window(mainWindow), tap(lineTap),
-      sendAction(new QAction(tr("Send file…"), this))
+    : QObject(mainWindow)
+    , window(mainWindow)
+    , tap(lineTap)
+    , sendAction(new QAction(tr("Send file…"), this))
 {
     connect(sendAction, SIGNAL(triggered()), this, SLOT(choose()));
 }
@@ -59,7 +61,8 @@ bool FileSender::send(const SendOptions &options)
     }
     auto *file = new QFile(options.path, this);
     if (!file->open(QIODevice::ReadOnly)) {
-        warn(tr("%1 cannot be read: %2.\nNothing was sent.").arg(options.path, file->errorString()));
+        warn(
+            tr("%1 cannot be read: %2.\nNothing was sent.").arg(options.path, file->errorString()));
         delete file;
         return false;
     }
@@ -108,11 +111,11 @@ void FileSender::showProgress()
     const double seconds = elapsed.isValid() ? elapsed.nsecsElapsed() / 1e9 : 0.0;
     const qint64 rate = seconds > 0 ? qint64(done / seconds) : 0;
     const qint64 left = rate > 0 ? (total - done) / rate : 0;
-    progressText->setText(tr("%1: %2 of %3, %4/s, %5:%6 left")
-                              .arg(QFileInfo(current.path).fileName(), sizeOf(done),
-                                   sizeOf(total), sizeOf(rate))
-                              .arg(left / 60)
-                              .arg(left % 60, 2, 10, QLatin1Char('0')));
+    progressText->setText(
+        tr("%1: %2 of %3, %4/s, %5:%6 left")
+            .arg(QFileInfo(current.path).fileName(), sizeOf(done), sizeOf(total), sizeOf(rate))
+            .arg(left / 60)
+            .arg(left % 60, 2, 10, QLatin1Char('0')));
 }
 
 void FileSender::cancel()
@@ -164,10 +167,10 @@ void FileSender::finish(const QString &logReason)
     if (current.protocol != SendOptions::Raw) {
         const QString what = QFileInfo(current.path).fileName() + QStringLiteral(" by ") +
                              ProtocolTransfer::name(current.protocol);
-        const QString note = logReason.isEmpty()
-                                 ? QStringLiteral("\n[korvix: sent %1, %2 bytes]\n").arg(what).arg(total)
-                                 : QStringLiteral("\n[korvix: sending %1 stopped: %2]\n")
-                                       .arg(what, logReason);
+        const QString note =
+            logReason.isEmpty()
+                ? QStringLiteral("\n[korvix: sent %1, %2 bytes]\n").arg(what).arg(total)
+                : QStringLiteral("\n[korvix: sending %1 stopped: %2]\n").arg(what, logReason);
         emit tap->logNote(note.toUtf8());
     }
     disconnect(tap, nullptr, this, nullptr);
@@ -194,9 +197,8 @@ void FileSender::tell(const QString &message)
 // on while it waits to be read.
 void FileSender::warn(const QString &message)
 {
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("korvix"), message, QMessageBox::Ok,
-                        window);
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("korvix"), message,
+                                QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

@@ -11,8 +11,11 @@ const QByteArray cancelSequence(8, '\x18');
 
 ProtocolTransfer::ProtocolTransfer(LineTap *lineTap, const SendOptions &options, qint64 size,
                                    QObject *parent)
-    : Transfer(parent), tap(lineTap), protocol(options.protocol), fileSize(size),
-      process(new QProcess(this))
+    : Transfer(parent)
+    , tap(lineTap)
+    , protocol(options.protocol)
+    , fileSize(size)
+    , process(new QProcess(this))
 {
     process->setProgram(program(protocol));
     // Binary, quiet. The receiver asks for a checksum or a CRC, and sx follows what it asks.
@@ -30,8 +33,8 @@ ProtocolTransfer::ProtocolTransfer(LineTap *lineTap, const SendOptions &options,
 
 QString ProtocolTransfer::program(SendOptions::Protocol protocol)
 {
-    return QStandardPaths::findExecutable(
-        protocol == SendOptions::Ymodem ? QStringLiteral("sb") : QStringLiteral("sx"));
+    return QStandardPaths::findExecutable(protocol == SendOptions::Ymodem ? QStringLiteral("sb")
+                                                                          : QStringLiteral("sx"));
 }
 
 QString ProtocolTransfer::name(SendOptions::Protocol protocol)

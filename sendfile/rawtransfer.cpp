@@ -16,8 +16,13 @@ constexpr int drainPollMs = 1;
 
 RawTransfer::RawTransfer(LineTap *lineTap, QFile *source, const SendOptions &options,
                          QObject *parent)
-    : Transfer(parent), tap(lineTap), file(source), characterDelayMs(options.characterDelayMs),
-      lineDelayMs(options.lineDelayMs), pause(new QTimer(this)), drainPoll(new QTimer(this))
+    : Transfer(parent)
+    , tap(lineTap)
+    , file(source)
+    , characterDelayMs(options.characterDelayMs)
+    , lineDelayMs(options.lineDelayMs)
+    , pause(new QTimer(this))
+    , drainPoll(new QTimer(this))
 {
     file->setParent(this);
     for (QTimer *timer : {pause, drainPoll}) {

@@ -31,14 +31,16 @@ QSpinBox *delayBox(QWidget *parent, const QString &name, const QString &key)
 } // namespace
 
 SendFileDialog::SendFileDialog(QWidget *parent, const QString &file)
-    : QDialog(parent), path(file), protocol(new QComboBox(this)),
-      characterDelay(delayBox(this, QStringLiteral("characterDelay"), characterDelayKey)),
-      lineDelay(delayBox(this, QStringLiteral("lineDelay"), lineDelayKey))
+    : QDialog(parent)
+    , path(file)
+    , protocol(new QComboBox(this))
+    , characterDelay(delayBox(this, QStringLiteral("characterDelay"), characterDelayKey))
+    , lineDelay(delayBox(this, QStringLiteral("lineDelay"), lineDelayKey))
 {
     setWindowTitle(tr("Send file"));
     protocol->setObjectName(QStringLiteral("protocol"));
-    protocol->addItems({tr("Raw"), tr("XMODEM, checksum"), tr("XMODEM, CRC"), tr("XMODEM 1K"),
-                        tr("YMODEM")});
+    protocol->addItems(
+        {tr("Raw"), tr("XMODEM, checksum"), tr("XMODEM, CRC"), tr("XMODEM 1K"), tr("YMODEM")});
     auto *items = qobject_cast<QStandardItemModel *>(protocol->model());
     for (int p = SendOptions::XmodemChecksum; p <= SendOptions::Ymodem; ++p) {
         if (!ProtocolTransfer::program(SendOptions::Protocol(p)).isEmpty())

@@ -8,12 +8,12 @@ namespace lineparser {
 
 enum class Fault {
     None,
-    UnknownEscape,   // a backslash before anything but r, n, t, x or another backslash
-    ShortHexEscape,  // \x without two hexadecimal digits after it
-    LoneBackslash,   // a backslash that ends the line
-    NotHexDigit,     // hex mode: a character that is neither a digit nor a separator
-    UnpairedDigit,   // hex mode: a byte written with one digit
-    PrefixOnly,      // hex mode: 0x with no digits after it
+    UnknownEscape,  // a backslash before anything but r, n, t, x or another backslash
+    ShortHexEscape, // \x without two hexadecimal digits after it
+    LoneBackslash,  // a backslash that ends the line
+    NotHexDigit,    // hex mode: a character that is neither a digit nor a separator
+    UnpairedDigit,  // hex mode: a byte written with one digit
+    PrefixOnly,     // hex mode: 0x with no digits after it
 };
 
 struct Parsed

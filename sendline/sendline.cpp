@@ -27,8 +27,11 @@ enum Mode { TextMode, HexMode };
 
 SendLine::SendLine(QMainWindow *mainWindow, Console *pane, LineTap *lineTap,
                    const TerminalSettings *terminalSettings)
-    : QToolBar(tr("Send line"), mainWindow), window(mainWindow), console(pane), tap(lineTap),
-      settings(terminalSettings)
+    : QToolBar(tr("Send line"), mainWindow)
+    , window(mainWindow)
+    , console(pane)
+    , tap(lineTap)
+    , settings(terminalSettings)
 {
     setObjectName(QStringLiteral("sendLine"));
     setMovable(false);
@@ -39,14 +42,16 @@ SendLine::SendLine(QMainWindow *mainWindow, Console *pane, LineTap *lineTap,
     mode = new QComboBox(this);
     mode->setObjectName(QStringLiteral("sendLineMode"));
     mode->addItems({tr("Text"), tr("Hex")});
-    mode->setToolTip(tr("Text: escapes \\r \\n \\t \\\\ \\xNN. Hex: 41 42 0d, 41420d or 0x41 0x42"));
+    mode->setToolTip(
+        tr("Text: escapes \\r \\n \\t \\\\ \\xNN. Hex: 41 42 0d, 41420d or 0x41 0x42"));
     mode->setCurrentIndex(settingsstore::extraValue(modeKey, TextMode).toInt());
     edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("sendLineText"));
     edit->installEventFilter(this);
     ending = new QComboBox(this);
     ending->setObjectName(QStringLiteral("sendLineEnding"));
-    ending->addItems({tr("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
+    ending->addItems(
+        {tr("None"), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     ending->setToolTip(tr("Appended to every line sent"));
     auto *sendButton = new QPushButton(tr("Send"), this);
     // Only a click into the line takes the keyboard from the pane; the rest never takes it.
@@ -78,8 +83,8 @@ void SendLine::setShown(bool shown)
 {
     if (shown) {
         // Until the user picks one, the line ends as the Enter key's line does.
-        const int toolsEnding = int(settings->tools.isCRLF ? lineparser::Ending::CRLF
-                                                           : lineparser::Ending::LF);
+        const int toolsEnding =
+            int(settings->tools.isCRLF ? lineparser::Ending::CRLF : lineparser::Ending::LF);
         ending->setCurrentIndex(settingsstore::extraValue(endingKey, toolsEnding).toInt());
     } else if (isAncestorOf(QApplication::focusWidget())) {
         console->setFocus(Qt::OtherFocusReason);

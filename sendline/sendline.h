@@ -20,8 +20,7 @@ class SendLine : public QToolBar
     Q_OBJECT
 
 public:
-    SendLine(QMainWindow *window, Console *console, LineTap *tap,
-             const TerminalSettings *settings);
+    SendLine(QMainWindow *window, Console *console, LineTap *tap, const TerminalSettings *settings);
 
     // Checkable: shows and hides the line.
     QAction *showAction() const { return shower; }

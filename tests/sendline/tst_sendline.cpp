@@ -9,11 +9,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <QToolButton>
 
 class tst_SendLine : public QObject
 {
@@ -50,12 +48,7 @@ void tst_SendLine::cleanup()
 
 QLineEdit *tst_SendLine::shownLine()
 {
-    const QList<QAction *> extras =
-        window->findChild<QToolButton *>("extrasButton")->menu()->actions();
-    for (QAction *action : extras) {
-        if (action->text() == "Send line")
-            action->trigger();
-    }
+    harness::triggerExtra(window.get(), "Send line");
     return window->findChild<QLineEdit *>("sendLineText");
 }
 
@@ -76,8 +69,8 @@ void tst_SendLine::whatALineSends_data()
                                   << QByteArray("a\rb\nc\td\\e") << -1;
     QTest::newRow("\\x is hexadecimal, either case")
         << false << 0 << "\\x41\\x0d\\xfF\\x00" << QByteArray("A\r\xff\0", 4) << -1;
-    QTest::newRow("text goes out in UTF-8") << false << 0 << "\u00e9" << QByteArray("\xc3\xa9")
-                                            << -1;
+    QTest::newRow("text goes out in UTF-8")
+        << false << 0 << "\u00e9" << QByteArray("\xc3\xa9") << -1;
     QTest::newRow("unknown escape") << false << 0 << "ab\\q" << QByteArray() << 2;
     QTest::newRow("\\x with one digit") << false << 0 << "x\\x4" << QByteArray() << 1;
     QTest::newRow("\\x with a letter past f") << false << 0 << "\\x4g1" << QByteArray() << 0;
@@ -86,8 +79,7 @@ void tst_SendLine::whatALineSends_data()
     QTest::newRow("hex, spaced pairs") << true << 0 << "41 42 0d" << QByteArray("AB\r") << -1;
     QTest::newRow("hex, one run") << true << 0 << "41420D" << QByteArray("AB\r") << -1;
     QTest::newRow("hex, 0x before each") << true << 0 << "0x41 0X42" << QByteArray("AB") << -1;
-    QTest::newRow("hex, mixed forms") << true << 2 << " 0x4142\t0d " << QByteArray("AB\r\n")
-                                      << -1;
+    QTest::newRow("hex, mixed forms") << true << 2 << " 0x4142\t0d " << QByteArray("AB\r\n") << -1;
     QTest::newRow("hex, not a digit") << true << 0 << "41 4g" << QByteArray() << 4;
     QTest::newRow("hex, a lone digit") << true << 0 << "41 420" << QByteArray() << 5;
     QTest::newRow("hex, 0x alone") << true << 0 << "41 0x" << QByteArray() << 3;
@@ -137,8 +129,10 @@ void tst_SendLine::historySurvivesARestartAndThePaneKeepsTheKeyboard()
     window = harness::connectedWindow();
     edit = shownLine();
     edit->setText("draft");
-    const QList<QPair<Qt::Key, QString>> walk{{Qt::Key_Up, "first"},    {Qt::Key_Up, "second"},
-                                              {Qt::Key_Up, "second"},   {Qt::Key_Down, "first"},
+    const QList<QPair<Qt::Key, QString>> walk{{Qt::Key_Up, "first"},
+                                              {Qt::Key_Up, "second"},
+                                              {Qt::Key_Up, "second"},
+                                              {Qt::Key_Down, "first"},
                                               {Qt::Key_Down, "draft"}};
     for (const auto &step : walk) {
         QTest::keyClick(edit, step.first);
