@@ -108,8 +108,8 @@ void FileSender::showProgress()
     if (!transfer)
         return;
     const qint64 done = transfer->bytesDone();
-    const double seconds = elapsed.isValid() ? elapsed.nsecsElapsed() / 1e9 : 0.0;
-    const qint64 rate = seconds > 0 ? qint64(done / seconds) : 0;
+    const double seconds = elapsed.isValid() ? double(elapsed.nsecsElapsed()) / 1e9 : 0.0;
+    const qint64 rate = seconds > 0 ? qint64(double(done) / seconds) : 0;
     const qint64 left = rate > 0 ? (total - done) / rate : 0;
     progressText->setText(
         tr("%1: %2 of %3, %4/s, %5:%6 left")
@@ -135,7 +135,7 @@ void FileSender::onEnded(const QString &failure)
     if (failure.isEmpty()) {
         tell(tr("Sent %1: %2 in %3 s")
                  .arg(name, sizeOf(total))
-                 .arg(elapsed.nsecsElapsed() / 1e9, 0, 'f', 1));
+                 .arg(double(elapsed.nsecsElapsed()) / 1e9, 0, 'f', 1));
         finish(QString());
         return;
     }

@@ -6,7 +6,8 @@
 
 namespace {
 // What a receiver takes for the sender giving up: a row of CAN bytes.
-const QByteArray cancelSequence(8, '\x18');
+constexpr char cancelByte = '\x18';
+constexpr int cancelCount = 8;
 } // namespace
 
 ProtocolTransfer::ProtocolTransfer(LineTap *lineTap, const SendOptions &options, qint64 size,
@@ -73,7 +74,7 @@ void ProtocolTransfer::stop(bool lineGone)
     disconnect(process, nullptr, this, nullptr);
     process->kill();
     if (!lineGone)
-        tap->write(cancelSequence);
+        tap->write(QByteArray(cancelCount, cancelByte));
     tap->release();
 }
 

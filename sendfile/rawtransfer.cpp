@@ -75,7 +75,7 @@ QByteArray RawTransfer::nextPiece()
         if (lineFeed >= 0)
             size = lineFeed + 1 - taken;
     }
-    const QByteArray piece = buffer.mid(taken, size);
+    QByteArray piece = buffer.mid(taken, size);
     taken += size;
     return piece;
 }

@@ -16,14 +16,14 @@ class RawTransfer : public Transfer
 
 public:
     // `file` is open for reading; the transfer takes it.
-    RawTransfer(LineTap *tap, QFile *file, const SendOptions &options, QObject *parent);
+    RawTransfer(LineTap *lineTap, QFile *source, const SendOptions &options, QObject *parent);
 
     void begin() override;
     qint64 bytesDone() const override;
     void stop(bool lineGone) override;
 
     // Unpaced, the port's write buffer is topped up to this whenever it falls below half of it.
-    static constexpr qint64 bufferBound = 64 * 1024;
+    static constexpr qint64 bufferBound = 64 * qint64(1024);
 
 private slots:
     void onBytesWritten();

@@ -15,16 +15,20 @@
 namespace {
 
 const QString protocolKey = QStringLiteral("sendFile/protocol");
-const QString characterDelayKey = QStringLiteral("sendFile/characterDelayMs");
-const QString lineDelayKey = QStringLiteral("sendFile/lineDelayMs");
 
-QSpinBox *delayBox(QWidget *parent, const QString &name, const QString &key)
+// A pause in milliseconds, kept under its own name.
+QString delayKey(const QString &name)
+{
+    return QStringLiteral("sendFile/") + name;
+}
+
+QSpinBox *delayBox(QWidget *parent, const QString &name)
 {
     auto *box = new QSpinBox(parent);
     box->setObjectName(name);
     box->setRange(0, 10000);
     box->setSuffix(QStringLiteral(" ms"));
-    box->setValue(settingsstore::extraValue(key, 0).toInt());
+    box->setValue(settingsstore::extraValue(delayKey(name), 0).toInt());
     return box;
 }
 
@@ -34,8 +38,8 @@ SendFileDialog::SendFileDialog(QWidget *parent, const QString &file)
     : QDialog(parent)
     , path(file)
     , protocol(new QComboBox(this))
-    , characterDelay(delayBox(this, QStringLiteral("characterDelay"), characterDelayKey))
-    , lineDelay(delayBox(this, QStringLiteral("lineDelay"), lineDelayKey))
+    , characterDelay(delayBox(this, QStringLiteral("characterDelay")))
+    , lineDelay(delayBox(this, QStringLiteral("lineDelay")))
 {
     setWindowTitle(tr("Send file"));
     protocol->setObjectName(QStringLiteral("protocol"));
@@ -83,8 +87,8 @@ SendOptions SendFileDialog::options() const
 void SendFileDialog::remember() const
 {
     settingsstore::setExtraValue(protocolKey, protocol->currentIndex());
-    settingsstore::setExtraValue(characterDelayKey, characterDelay->value());
-    settingsstore::setExtraValue(lineDelayKey, lineDelay->value());
+    for (const QSpinBox *delay : {characterDelay, lineDelay})
+        settingsstore::setExtraValue(delayKey(delay->objectName()), delay->value());
 }
 
 void SendFileDialog::enableDelays(int chosen)

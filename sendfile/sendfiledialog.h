@@ -14,14 +14,14 @@ class SendFileDialog : public QDialog
     Q_OBJECT
 
 public:
-    SendFileDialog(QWidget *parent, const QString &path);
+    SendFileDialog(QWidget *parent, const QString &file);
 
     SendOptions options() const;
     // Keeps the choices for the next file.
     void remember() const;
 
 private slots:
-    void enableDelays(int protocol);
+    void enableDelays(int chosen);
 
 private:
     QString path;

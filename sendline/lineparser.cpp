@@ -19,15 +19,6 @@ int hexDigitAt(const QString &line, int index)
     return -1;
 }
 
-Parsed failure(Fault fault, int position, int length)
-{
-    Parsed parsed;
-    parsed.fault = fault;
-    parsed.position = position;
-    parsed.length = length;
-    return parsed;
-}
-
 } // namespace
 
 Parsed fromText(const QString &line)
@@ -43,7 +34,7 @@ Parsed fromText(const QString &line)
         literal.clear();
         const int escape = i;
         if (++i == line.size())
-            return failure(Fault::LoneBackslash, escape, 1);
+            return {QByteArray(), Fault::LoneBackslash, escape, 1};
         switch (line.at(i).toLatin1()) {
         case 'r':
             parsed.bytes += '\r';
@@ -61,13 +52,13 @@ Parsed fromText(const QString &line)
             const int high = hexDigitAt(line, i + 1);
             const int low = hexDigitAt(line, i + 2);
             if (high < 0 || low < 0)
-                return failure(Fault::ShortHexEscape, escape, qMin(4, line.size() - escape));
+                return {QByteArray(), Fault::ShortHexEscape, escape, qMin(4, line.size() - escape)};
             parsed.bytes += char(high * 16 + low);
             i += 2;
             break;
         }
         default:
-            return failure(Fault::UnknownEscape, escape, 2);
+            return {QByteArray(), Fault::UnknownEscape, escape, 2};
         }
     }
     parsed.bytes += literal.toUtf8();
@@ -90,12 +81,12 @@ Parsed fromHex(const QString &line)
         const int digits = i;
         for (; i < line.size() && !line.at(i).isSpace(); ++i) {
             if (hexDigitAt(line, i) < 0)
-                return failure(Fault::NotHexDigit, i, 1);
+                return {QByteArray(), Fault::NotHexDigit, i, 1};
         }
         if (i == digits)
-            return failure(Fault::PrefixOnly, word, 2);
+            return {QByteArray(), Fault::PrefixOnly, word, 2};
         if ((i - digits) % 2 != 0)
-            return failure(Fault::UnpairedDigit, i - 1, 1);
+            return {QByteArray(), Fault::UnpairedDigit, i - 1, 1};
         for (int pair = digits; pair < i; pair += 2)
             parsed.bytes += char(hexDigitAt(line, pair) * 16 + hexDigitAt(line, pair + 1));
     }

@@ -98,7 +98,7 @@ void SendLine::send()
     const lineparser::Parsed parsed =
         mode->currentIndex() == HexMode ? lineparser::fromHex(line) : lineparser::fromText(line);
     if (!parsed.ok()) {
-        reportFault(int(parsed.fault), parsed.position, parsed.length);
+        reportFault(parsed);
         return;
     }
     if (!tap->isOpen()) {
@@ -119,10 +119,10 @@ void SendLine::send()
     edit->clear();
 }
 
-void SendLine::reportFault(int fault, int position, int length)
+void SendLine::reportFault(const lineparser::Parsed &parsed)
 {
     QString why;
-    switch (lineparser::Fault(fault)) {
+    switch (parsed.fault) {
     case lineparser::Fault::UnknownEscape:
         why = tr("unknown escape; use \\r, \\n, \\t, \\\\ or \\xNN");
         break;
@@ -144,8 +144,8 @@ void SendLine::reportFault(int fault, int position, int length)
     case lineparser::Fault::None:
         break;
     }
-    edit->setSelection(position, length);
-    tell(tr("Not sent: at character %1: %2").arg(position + 1).arg(why));
+    edit->setSelection(parsed.position, parsed.length);
+    tell(tr("Not sent: at character %1: %2").arg(parsed.position + 1).arg(why));
 }
 
 void SendLine::remember(const QString &line)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lineparser.h"
+
 #include <QStringList>
 #include <QToolBar>
 
@@ -20,7 +22,8 @@ class SendLine : public QToolBar
     Q_OBJECT
 
 public:
-    SendLine(QMainWindow *window, Console *console, LineTap *tap, const TerminalSettings *settings);
+    SendLine(QMainWindow *mainWindow, Console *pane, LineTap *lineTap,
+             const TerminalSettings *terminalSettings);
 
     // Checkable: shows and hides the line.
     QAction *showAction() const { return shower; }
@@ -37,7 +40,7 @@ private slots:
     void rememberEnding(int index);
 
 private:
-    void reportFault(int fault, int position, int length);
+    void reportFault(const lineparser::Parsed &parsed);
     void remember(const QString &line);
     void walkHistory(int step);
     void tell(const QString &message);
