@@ -76,6 +76,7 @@ private:
     void sendThroughTheMenu(const QString &path, int protocol, Pace pace = {});
 
     std::unique_ptr<usbsim::Adapter> adapter;
+    CommandLineOptions options; // the window reads them until it is gone
     std::unique_ptr<MainWindow> window;
     QTemporaryDir scratch;
 };
@@ -83,6 +84,7 @@ private:
 void tst_SendFile::init()
 {
     QSettings("velmorand", "korvix").clear();
+    options = CommandLineOptions();
     usbsim::UsbIdentity identity;
     identity.serialNumber = "SEND1";
     adapter = std::make_unique<usbsim::Adapter>(identity);
@@ -134,7 +136,7 @@ void tst_SendFile::aRawFileArrivesWhole_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("characterMs");
     QTest::addColumn<int>("lineMs");
-    QTest::newRow("at full speed") << usbsim::pattern(0, 3000000, 7) << 0 << 0;
+    QTest::newRow("at full speed") << usbsim::pattern(0, 1000000, 7) << 0 << 0;
     QTest::newRow("a pause after each line") << lines(10, 30) << 0 << 60;
     QTest::newRow("a pause after each character") << QByteArray("0123456789\n0123") << 30 << 200;
 }
@@ -147,23 +149,25 @@ void tst_SendFile::aRawFileArrivesWhole()
     QFETCH(int, characterMs);
     QFETCH(int, lineMs);
     window = harness::connectedWindow();
+    const bool paced = characterMs + lineMs > 0;
     QElapsedTimer clock;
-    QList<qint64> arrivals; // the time each byte arrived, in ms
+    QList<qint64> arrivals; // paced: the time each byte arrived, in ms
     connect(adapter.get(), &usbsim::Adapter::bytesReceived, this, [&](const QByteArray &chunk) {
-        for (int i = 0; i < chunk.size(); ++i)
+        for (int i = 0; paced && i < chunk.size(); ++i)
             arrivals << clock.elapsed();
     });
     clock.start();
     sendThroughTheMenu(fileWith(content), 0, {characterMs, lineMs});
     QTRY_COMPARE_WITH_TIMEOUT(adapter->received().size(), content.size(), 30000);
     QCOMPARE(adapter->received(), content);
-    for (int i = 1; i < content.size(); ++i) {
+    for (int i = 1; paced && i < content.size(); ++i) {
         const int due = characterMs + (content.at(i - 1) == '\n' ? lineMs : 0);
         QVERIFY2(arrivals.at(i) - arrivals.at(i - 1) >= due * 8 / 10,
                  qPrintable(QString::number(i)));
     }
     const int lineFeeds = content.count('\n');
-    QVERIFY(arrivals.last() < 3 * (content.size() * characterMs + lineFeeds * lineMs) + 2000);
+    if (paced)
+        QVERIFY(arrivals.last() < 3 * (content.size() * characterMs + lineFeeds * lineMs) + 3000);
     QTRY_VERIFY(testsupport::statusText(window.get()).startsWith("Sent data.bin"));
 }
 
@@ -187,7 +191,6 @@ void tst_SendFile::cancelLeavesAPrefix()
 
 void tst_SendFile::anUnplugStopsItWithOneMessageAndTheDeviceIsFoundAgain()
 {
-    CommandLineOptions options;
     options.serialNumber = "send1";
     window = std::make_unique<MainWindow>(nullptr, &options);
     window->show();
@@ -225,7 +228,6 @@ void tst_SendFile::protocolsReachLrzszAtTheFarEnd()
     QFETCH(QString, receiver);
     QFETCH(QString, name);
     QFETCH(QStringList, arguments);
-    CommandLineOptions options;
     options.forceLog = true;
     window = harness::connectedWindow(&options);
     QByteArray content = usbsim::pattern(0, 3000, 3);
