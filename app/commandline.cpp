@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "stamper.h"
+
 #include <QDebug>
 
 namespace commandline {
@@ -48,6 +50,9 @@ public:
                 if (takeValue(&i, &value))
                     options->serialNumber = value.toLower();
                 consumed += 2;
+            } else if (arg == QLatin1String("--timestamps")) {
+                options->timestamps = takeTimestamps(&i);
+                consumed += 2;
             }
         }
         return verdict();
@@ -77,6 +82,20 @@ private:
             return CommandLineOptions::notGiven;
         }
         return number;
+    }
+
+    // The form's name as the stamps know it; a name they do not know makes the command line bad.
+    QString takeTimestamps(int *i)
+    {
+        QString value;
+        Stamper::Mode mode = Stamper::Mode::Off;
+        if (!takeValue(i, &value))
+            return QString();
+        if (!Stamper::modeNamed(value, &mode)) {
+            bad = true;
+            return QString();
+        }
+        return Stamper::nameOf(mode);
     }
 
     Outcome verdict() const
@@ -126,6 +145,7 @@ void printUsage()
         "    --forceLog             : force Logfile creation at default location and start it",
         "    --baudrate <argument>  : set baudrate (decimal)",
         "    -b <argument>          : set baudrate (decimal)",
+        "    --timestamps <form>    : stamp lines: off time since-connect since-line since-sent",
     };
     for (const char *line : lines)
         qDebug("%s", line);

@@ -20,14 +20,14 @@ const QLatin1String textEchoSpan("<span style=\"color: #00ff00\">");
 const QLatin1String hexEchoSpan("<span style=\"color: #ff0000\">");
 const QLatin1String spanEnd("</span>");
 
-QTextCharFormat receivedFormat()
+} // namespace
+
+QTextCharFormat Console::receivedFormat()
 {
     QTextCharFormat format;
     format.setForeground(QBrush(QColor(0xff, 0xff, 0x00), Qt::SolidPattern));
     return format;
 }
-
-} // namespace
 
 // The pane's document never loads what markup in the data names: a device could name a file
 // without end (/dev/zero) or one that never answers, and the pane would hang or fill the memory.
@@ -80,13 +80,14 @@ Console::~Console() = default;
 
 void Console::putData(const QByteArray &bytes)
 {
-    if (hexMode) {
+    if (hexMode && stamping()) {
+        putStampedHex(bytes);
+    } else if (hexMode) {
         // Five characters a byte: the bytes that cannot stay in the pane are not even written out.
         const QByteArray notation =
             textconversion::hexNotation(bytes.right(maximumCharacters / 5 + 1));
         if (!notation.isEmpty())
-            appendReceived(textconversion::shownText(notation, maximumCharacters), Qt::PlainText,
-                           false);
+            appendText(textconversion::shownText(notation, maximumCharacters), false);
     } else if (!bytes.isEmpty()) {
         // Straight to the message handler, as qDebug() hands it on: a fast device's chunk is
         // megabytes, and the debug stream's own buffer would hold another copy and double the
@@ -97,39 +98,51 @@ void Console::putData(const QByteArray &bytes)
         const bool lineFeedParagraph = bytes.endsWith('\n');
         // The fast path, and what guards it: the differential corpus of fuzz_console, which
         // compares it with the parser's rendering.
-        if (!textconversion::holdsMarkup(bytes)) {
-            appendReceived(textconversion::shownText(bytes, maximumCharacters), Qt::PlainText,
-                           lineFeedParagraph);
+        if (stamping()) {
+            putStampedText(bytes, lineFeedParagraph);
+        } else if (!textconversion::holdsMarkup(bytes)) {
+            appendText(textconversion::shownText(bytes, maximumCharacters), lineFeedParagraph);
         } else {
             const int start = markup::windowStart(bytes);
             const QByteArray newest = bytes.mid(start);
             // Markup in the data is rendered as markup, so only the parser can build such chunks.
             if (textconversion::holdsMarkup(newest))
-                appendReceived(receivedSpan +
-                                   markup::limitNesting(textconversion::withLineBreakTags(
-                                       textconversion::printableText(newest))) +
-                                   spanEnd,
-                               Qt::RichText, lineFeedParagraph);
+                appendHtmlOf(newest, lineFeedParagraph);
             else
-                appendReceived(textconversion::shownText(newest, maximumCharacters), Qt::PlainText,
-                               lineFeedParagraph);
+                appendText(textconversion::shownText(newest, maximumCharacters), lineFeedParagraph);
         }
     }
     scrollToBottom();
 }
 
+void Console::appendText(const QString &text, bool lineFeedParagraph)
+{
+    appendReceived([&](QTextCursor &cursor) { cursor.insertText(text, receivedFormat()); },
+                   lineFeedParagraph);
+}
+
+void Console::appendHtmlOf(const QByteArray &bytes, bool lineFeedParagraph)
+{
+    const QString html = markup::limitNesting(
+        textconversion::withLineBreakTags(textconversion::printableText(bytes)));
+    appendReceived([&](QTextCursor &cursor) { insertReceivedHtml(&cursor, html); },
+                   lineFeedParagraph);
+}
+
+// Received text with markup, in the received colour where the markup sets none.
+void Console::insertReceivedHtml(QTextCursor *cursor, const QString &html)
+{
+    cursor->insertHtml(receivedSpan + html + spanEnd);
+}
+
 // The paragraphs appendHtml() or appendPlainText() and then appendPlainText("\n") would add, built
 // in one edit, so that the pane lays out the new paragraph once instead of for every step.
-void Console::appendReceived(const QString &content, Qt::TextFormat format, bool lineFeedParagraph)
+void Console::appendReceived(const std::function<void(QTextCursor &)> &insertContent,
+                             bool lineFeedParagraph)
 {
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    appendParagraph(&cursor, [&] {
-        if (format == Qt::RichText)
-            cursor.insertHtml(content);
-        else
-            cursor.insertText(content, receivedFormat());
-    });
+    appendParagraph(&cursor, [&] { insertContent(cursor); });
     if (lineFeedParagraph)
         appendParagraph(&cursor, [&] { cursor.insertText(QStringLiteral("\n")); });
     keepNewestCharacters(&cursor);

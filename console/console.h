@@ -1,13 +1,17 @@
 #pragma once
 
+#include "textconversion.h"
+
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
 class QTextCharFormat;
 class QTextCursor;
+class Stamper;
 
 // The terminal pane: renders received bytes as text or hexadecimal and turns key presses into
 // bytes to send.
@@ -34,6 +38,11 @@ public:
     // shows: in a paragraph of its own, green as text or red in hexadecimal.
     void echoSent(const QByteArray &bytes);
 
+    // Stamps every received line with its time, in the form `stamper`'s mode says; the stamper
+    // learns of the reads from the window, and the console takes their times as it shows them.
+    // Null, or a stamper switched off: no stamps, and the pane as it always was.
+    void setStamper(Stamper *lineStamper) { stamper = lineStamper; }
+
     enum class Look { WhiteOnBlack, BlackOnWhite };
     // The colours of the pane's background and text.
     void setLook(Look look);
@@ -45,7 +54,25 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
-    void appendReceived(const QString &content, Qt::TextFormat format, bool lineFeedParagraph);
+    static QTextCharFormat receivedFormat();
+    void appendText(const QString &text, bool lineFeedParagraph);
+    void appendHtmlOf(const QByteArray &bytes, bool lineFeedParagraph);
+    static void insertReceivedHtml(QTextCursor *cursor, const QString &html);
+    void appendReceived(const std::function<void(QTextCursor &)> &insertContent,
+                        bool lineFeedParagraph);
+    bool stamping() const;
+    // A line to stamp: where it begins in what is shown, and when it was read.
+    struct Line
+    {
+        int start;
+        qint64 at;
+    };
+    void putStampedText(const QByteArray &bytes, bool lineFeedParagraph);
+    void appendStampedText(const QString &text, const QVector<textconversion::LineBreak> &breaks,
+                           const QVector<Line> &lines, bool lineFeedParagraph);
+    void appendStampedHtml(const QByteArray &bytes, const QVector<Line> &lines,
+                           bool lineFeedParagraph);
+    void putStampedHex(const QByteArray &bytes);
     void appendParagraph(QTextCursor *cursor, const std::function<void()> &insertContent);
     void keepNewestCharacters(QTextCursor *cursor);
     void sendOrdinaryKey(QKeyEvent *event);
@@ -55,4 +82,5 @@ private:
     bool localEchoEnabled;
     QStringList *functionKeys;
     bool hexMode;
+    Stamper *stamper = nullptr;
 };

@@ -77,10 +77,13 @@ QString withLineBreakTags(const QString &text)
     return html;
 }
 
+namespace {
+
 // A run of white space shows as one space, none at the start of a line. Built walking back from
 // the end: whether a byte shows depends on nothing but the byte before it, so a long chunk costs
-// no more than the characters that stay.
-QString shownText(const QByteArray &bytes, int keep)
+// no more than the characters that stay. `onBreak` hears of each line break as it is made: the
+// line feed's offset, and the break's distance from the end of the text.
+template<typename OnBreak> QString walkShown(const QByteArray &bytes, int keep, OnBreak onBreak)
 {
     const int last = bytes.size() - 1;
     const auto isBlank = [&](int i) {
@@ -89,11 +92,13 @@ QString shownText(const QByteArray &bytes, int keep)
     };
     QString shown(qMin(keep, bytes.size()), Qt::Uninitialized);
     QChar *const begin = shown.data();
-    QChar *out = begin + shown.size();
+    QChar *const end = begin + shown.size();
+    QChar *out = end;
     for (int i = last; i >= 0 && out != begin; --i) {
         const char c = printable(bytes.at(i));
         if (c == '\r' && i != last) {
             *--out = QChar::LineSeparator;
+            onBreak(i, int(end - out));
         } else if (!isBlank(i)) {
             *--out = QLatin1Char(c);
         } else {
@@ -109,6 +114,26 @@ QString shownText(const QByteArray &bytes, int keep)
         }
     }
     return shown.mid(int(out - begin));
+}
+
+} // namespace
+
+QString shownText(const QByteArray &bytes, int keep)
+{
+    return walkShown(bytes, keep, [](int, int) {});
+}
+
+QString shownText(const QByteArray &bytes, int keep, QVector<LineBreak> *breaks)
+{
+    QVector<LineBreak> fromEnd;
+    QString shown = walkShown(bytes, keep, [&fromEnd](int lineFeed, int distance) {
+        fromEnd.append({lineFeed, distance});
+    });
+    breaks->clear();
+    breaks->reserve(fromEnd.size());
+    for (auto it = fromEnd.crbegin(); it != fromEnd.crend(); ++it)
+        breaks->append({it->lineFeed, shown.size() - it->position});
+    return shown;
 }
 
 } // namespace textconversion

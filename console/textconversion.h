@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 // How received bytes turn into what the pane shows, apart from the widget: a fast device hands
 // every tick megabytes, so each of these walks the bytes once and builds only what can stay on
@@ -29,5 +30,14 @@ QString withLineBreakTags(const QString &text);
 // break for each line feed but the last byte, white space collapsed as HTML collapses it. Only
 // the newest `keep` characters.
 QString shownText(const QByteArray &bytes, int keep);
+
+// A line feed of the bytes that became a line break of the shown text, and where.
+struct LineBreak
+{
+    int lineFeed; // offset in the bytes
+    int position; // in the text
+};
+// shownText, and its line breaks in order.
+QString shownText(const QByteArray &bytes, int keep, QVector<LineBreak> *breaks);
 
 } // namespace textconversion

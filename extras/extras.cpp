@@ -1,8 +1,13 @@
 #include "extras.h"
 
 #include "breaksender.h"
+#include "commandlineoptions.h"
+#include "console.h"
 #include "filesender.h"
+#include "linetap.h"
 #include "sendline.h"
+#include "stamper.h"
+#include "timestampsmenu.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -29,7 +34,12 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
-    Q_UNUSED(options)
+    auto *stamper = new Stamper(this);
+    connect(tap, SIGNAL(buffered(QByteArray, qint64)), stamper, SLOT(noteRead(QByteArray, qint64)));
+    connect(tap, SIGNAL(opened(qint64)), stamper, SLOT(noteOpened(qint64)));
+    connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
+    console->setStamper(stamper);
+    menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
     menu->addAction((new SendLine(window, console, tap, settings))->showAction());
     menu->addAction((new FileSender(window, tap))->action());
     menu->addAction((new BreakSender(window, tap))->action());

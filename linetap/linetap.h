@@ -34,8 +34,11 @@ public:
     // From the window.
     void noteRead(const QByteArray &bytes, qint64 at)
     {
-        if (!bytes.isEmpty())
-            emit received(bytes, at);
+        if (bytes.isEmpty())
+            return;
+        emit received(bytes, at);
+        if (!claimed)
+            emit buffered(bytes, at);
     }
     void noteWritten(const QByteArray &bytes) { emit sent(bytes, now()); }
     void noteOpened() { emit opened(now()); }
@@ -45,6 +48,9 @@ public:
 signals:
     // Everything the window read from the port, also while the line is claimed.
     void received(const QByteArray &bytes, qint64 at);
+    // What of it the window keeps for the pane and the log: every read while the line is not
+    // claimed, in the order they fill the receive buffer.
+    void buffered(const QByteArray &bytes, qint64 at);
     // Everything written to the port: keys, function keys and the extras' own bytes.
     void sent(const QByteArray &bytes, qint64 at);
     void opened(qint64 at);

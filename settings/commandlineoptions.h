@@ -27,6 +27,8 @@ struct CommandLineOptions
     qint32 baudRate = defaultBaudRate;
     qint32 localEcho = notGiven;
     QString serialNumber; // lower case; empty when not given
+    // Beyond the basic terminal, for this run only; empty when not given.
+    QString timestamps; // the name of a form of the stamps, "off" among them
 
     // The rate and local echo given here hold for this run only: they replace the stored ones
     // and are never written back.

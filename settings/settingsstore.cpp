@@ -54,14 +54,14 @@ void store(const TerminalSettings &settings, const QPoint &windowPos, const QSiz
 
 QVariant extraValue(const QString &key, const QVariant &defaultValue)
 {
-    return QSettings(QStringLiteral("velmorand"), QStringLiteral("korvix"))
-        .value(extrasKey(key), defaultValue);
+    const QSettings store(QStringLiteral("velmorand"), QStringLiteral("korvix"));
+    return store.value(extrasKey(key), defaultValue);
 }
 
 void setExtraValue(const QString &key, const QVariant &value)
 {
-    QSettings(QStringLiteral("velmorand"), QStringLiteral("korvix"))
-        .setValue(extrasKey(key), value);
+    QSettings store(QStringLiteral("velmorand"), QStringLiteral("korvix"));
+    store.setValue(extrasKey(key), value);
 }
 
 } // namespace settingsstore

@@ -20,11 +20,11 @@
     <name>Extras</name>
     <message>
         <source>Extras</source>
-        <translation type="unfinished"></translation>
+        <translation>Extras</translation>
     </message>
     <message>
         <source>Features beyond the basic terminal</source>
-        <translation type="unfinished"></translation>
+        <translation>Funktionen über das einfache Terminal hinaus</translation>
     </message>
 </context>
 <context>
@@ -325,6 +325,33 @@ Bitte jetzt von Hand einstellen.</translation>
     <message>
         <source>Not sent: at character %1: %2</source>
         <translation>Nicht gesendet: bei Zeichen %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TimestampsMenu</name>
+    <message>
+        <source>Timestamps</source>
+        <translation>Zeitstempel</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Time of day</source>
+        <translation>Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Since connect</source>
+        <translation>Seit dem Verbinden</translation>
+    </message>
+    <message>
+        <source>Since previous line</source>
+        <translation>Seit der vorigen Zeile</translation>
+    </message>
+    <message>
+        <source>Since last sent</source>
+        <translation>Seit dem letzten Senden</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,12 @@
 // Times Console::putData alone, offscreen and with the traces off, on chunks of what devices send
 // (text with and without markup, binary data) and of what is costly to render (nested tags,
 // floods of one entity, of "<", of white space), from 10 KB to 16 MB. Prints the longest of three
-// calls on one pane for each. Run it through run.sh.
+// calls on one pane for each, without and with every line stamped with its time of day (the
+// chunk read in pieces of 4 KiB, as a fast device's tick is). Run it through run.sh.
 #include "console.h"
+#include "frame.h"
 #include "payload.h"
+#include "stamper.h"
 
 #include <usbsim/pattern.h>
 
@@ -13,14 +16,15 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
-#include <cstdio>
-
 namespace {
 
-double longestPutMs(const QByteArray &chunk, bool hex)
+double longestPutMs(const QByteArray &chunk, bool hex, bool stamped)
 {
     QStringList keys;
     Console console(nullptr, &keys);
+    Stamper stamper(nullptr);
+    stamper.setMode(stamped ? Stamper::Mode::TimeOfDay : Stamper::Mode::Off);
+    console.setStamper(&stamper);
     console.resize(1024, 700);
     console.show();
     if (hex) {
@@ -30,6 +34,8 @@ double longestPutMs(const QByteArray &chunk, bool hex)
     QApplication::processEvents();
     double longest = 0;
     for (int i = 0; i < 3; ++i) {
+        for (int read = 0; read < chunk.size(); read += 4096)
+            stamper.noteRead(chunk.mid(read, 4096), read);
         QElapsedTimer timer;
         timer.start();
         console.putData(chunk);
@@ -41,8 +47,8 @@ double longestPutMs(const QByteArray &chunk, bool hex)
 
 void row(const char *what, const QByteArray &chunk, bool hex = false)
 {
-    std::printf("%-36s %10d B %9.1f ms\n", what, int(chunk.size()), longestPutMs(chunk, hex));
-    std::fflush(stdout);
+    bench::print("%-36s %10d B %9.1f ms %9.1f ms\n", what, int(chunk.size()),
+                 longestPutMs(chunk, hex, false), longestPutMs(chunk, hex, true));
 }
 
 } // namespace
@@ -55,7 +61,7 @@ int main(int argc, char *argv[])
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication application(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    std::printf("%-36s %12s %12s\n", "chunk", "size", "longest");
+    bench::print("%-36s %12s %12s %12s\n", "chunk", "size", "longest", "stamped");
     for (const int size : {10000, 100000, 1000000, 16000000}) {
         row(qPrintable(QStringLiteral("text without < or &, %1").arg(size)), payload::text(size));
         row(qPrintable(QStringLiteral("printable ASCII and TAB, %1").arg(size)),

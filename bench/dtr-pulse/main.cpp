@@ -7,6 +7,7 @@
 // with times from the same machine; the requests in between are what carries over.
 // Usage: bench/dtr-pulse/run.sh [CYCLES [--requests]]   (default 8; --requests lists the
 // requests from the open to the last line lowered, with their times)
+#include "frame.h"
 #include "ftdicapture.h"
 #include "guestkorvix.h"
 #include "guestvm.h"
@@ -50,9 +51,9 @@ void listRequests(const QList<ftdi::VendorRequest> &requests)
     }
     for (int i = first; i <= last; ++i) {
         const ftdi::VendorRequest &request = requests.at(i);
-        std::printf("         %+9.3f ms  %-16s %04x\n",
-                    double(request.microseconds - requests.at(first).microseconds) / 1000,
-                    request.request < 6 ? names[request.request] : "other", request.value);
+        bench::print("         %+9.3f ms  %-16s %04x\n",
+                     double(request.microseconds - requests.at(first).microseconds) / 1000,
+                     request.request < 6 ? names[request.request] : "other", request.value);
     }
 }
 
@@ -67,15 +68,15 @@ template<typename T> T median(QList<T> values)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    const int cycles = argc > 1 ? std::max(1, atoi(argv[1])) : 8;
-    const bool verbose = argc > 2 && qstrcmp(argv[2], "--requests") == 0;
+    const int cycles = bench::countArgument(application.arguments(), 8);
+    const bool verbose = application.arguments().value(2) == QLatin1String("--requests");
     GuestVm vm;
     if (!vm.boot()) {
         std::fprintf(stderr, "dtr-pulse: %s\n", qPrintable(vm.whyNot()));
         return 1;
     }
-    std::printf("guest booted in %.1f s\n", double(vm.bootMilliseconds()) / 1000);
-    std::printf("cycle  port     DTR high ms (requests)  RTS high ms (requests)\n");
+    bench::print("guest booted in %.1f s\n", double(vm.bootMilliseconds()) / 1000);
+    bench::print("cycle  port     DTR high ms (requests)  RTS high ms (requests)\n");
     QList<double> dtrTimes, rtsTimes;
     QList<int> dtrRequests, rtsRequests;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
@@ -101,18 +102,18 @@ int main(int argc, char **argv)
         const QList<ftdi::VendorRequest> requests = ftdi::vendorRequests(adapter->capture());
         const Sample dtr = measure(requests, ftdi::Line::Dtr);
         const Sample rts = measure(requests, ftdi::Line::Rts);
-        std::printf("%5d  %-7s  %11.1f (%d)  %17.1f (%d)\n", cycle, qPrintable(adapter->portName()),
-                    dtr.milliseconds, dtr.requestsBetween, rts.milliseconds, rts.requestsBetween);
+        bench::print("%5d  %-7s  %11.1f (%d)  %17.1f (%d)\n", cycle,
+                     qPrintable(adapter->portName()), dtr.milliseconds, dtr.requestsBetween,
+                     rts.milliseconds, rts.requestsBetween);
         if (verbose)
             listRequests(requests);
-        std::fflush(stdout);
         dtrTimes << dtr.milliseconds;
         rtsTimes << rts.milliseconds;
         dtrRequests << dtr.requestsBetween;
         rtsRequests << rts.requestsBetween;
         korvix.quit();
     }
-    std::printf("median %-7s  %11.1f (%d)  %17.1f (%d)\n", "", median(dtrTimes),
-                median(dtrRequests), median(rtsTimes), median(rtsRequests));
+    bench::print("median %-7s  %11.1f (%d)  %17.1f (%d)\n", "", median(dtrTimes),
+                 median(dtrRequests), median(rtsTimes), median(rtsRequests));
     return 0;
 }

@@ -4,6 +4,7 @@
 // waiting for the device, its open descriptors and resident memory at cycles 1, 100 and the
 // last, and any byte missing from its log.
 // Run it through run.sh [CYCLES], which builds it and puts it in the usbsim sandbox.
+#include "frame.h"
 #include "korvixrun.h"
 
 #include <usbsim/adapter.h>
@@ -129,24 +130,24 @@ bool soak(const XServer &x, int cycles)
     while (same < qMin(logged.size(), expected.size()) && logged.at(same) == expected.at(same))
         ++same;
 
-    std::printf("korvix soak: %d cycles of unplug and replug (ttyUSB0 and ttyACM1 in turn), "
-                "%lld bytes from the device and F1 to it while connected, logging on, %.0f s\n",
-                cycles, bytesPerCycle, clock.elapsed() / 1000.0);
-    std::printf("reconnections (traces): %d of %d, lost devices noticed: %d\n", reconnections,
-                cycles, lostDevices);
-    std::printf("CPU while waiting for the device: %.2f s in %.1f s (%.2f %% of a core)\n",
-                figures.waitingCpuSeconds, figures.waitingSeconds,
-                100.0 * figures.waitingCpuSeconds / qMax(0.001, figures.waitingSeconds));
-    std::printf("%8s %12s %10s\n", "cycle", "descriptors", "RSS");
+    bench::print("korvix soak: %d cycles of unplug and replug (ttyUSB0 and ttyACM1 in turn), "
+                 "%lld bytes from the device and F1 to it while connected, logging on, %.0f s\n",
+                 cycles, bytesPerCycle, clock.elapsed() / 1000.0);
+    bench::print("reconnections (traces): %d of %d, lost devices noticed: %d\n", reconnections,
+                 cycles, lostDevices);
+    bench::print("CPU while waiting for the device: %.2f s in %.1f s (%.2f %% of a core)\n",
+                 figures.waitingCpuSeconds, figures.waitingSeconds,
+                 100.0 * figures.waitingCpuSeconds / qMax(0.001, figures.waitingSeconds));
+    bench::print("%8s %12s %10s\n", "cycle", "descriptors", "RSS");
     for (const Sample &sample : figures.samples)
-        std::printf("%8d %12d %7lld kB\n", sample.cycle, sample.descriptors,
-                    sample.residentKilobytes);
-    std::printf("log: %lld bytes sent, %lld logged, %lld lost, identical: %s; "
-                "connected phases with the log behind after 5 s: %d\n",
-                sent, qint64(logged.size()), sent - same, logged == expected ? "yes" : "NO",
-                figures.logBehind);
-    std::printf("keys: %d of %d reached the device; closed normally: %s\n",
-                figures.exchanges - figures.keysMissing, figures.exchanges, closed ? "yes" : "NO");
+        bench::print("%8d %12d %7lld kB\n", sample.cycle, sample.descriptors,
+                     sample.residentKilobytes);
+    bench::print("log: %lld bytes sent, %lld logged, %lld lost, identical: %s; "
+                 "connected phases with the log behind after 5 s: %d\n",
+                 sent, qint64(logged.size()), sent - same, logged == expected ? "yes" : "NO",
+                 figures.logBehind);
+    bench::print("keys: %d of %d reached the device; closed normally: %s\n",
+                 figures.exchanges - figures.keysMissing, figures.exchanges, closed ? "yes" : "NO");
     return figures.cycles == cycles;
 }
 
@@ -155,15 +156,6 @@ bool soak(const XServer &x, int cycles)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    const int cycles = application.arguments().value(1, QStringLiteral("1000")).toInt();
-    if (!usbsim::insideSandbox()) {
-        std::fprintf(stderr, "run me inside usbsim sandbox (bench/korvix-soak/run.sh does)\n");
-        return 2;
-    }
-    XServer x;
-    if (!x.isRunning()) {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        return 1;
-    }
-    return soak(x, qMax(1, cycles)) ? 0 : 1;
+    const int cycles = bench::countArgument(application.arguments(), 1000);
+    return bench::runWithXServer("korvix-soak", [&](const XServer &x) { return soak(x, cycles); });
 }

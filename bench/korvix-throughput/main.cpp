@@ -9,9 +9,11 @@
 //                    "&", as a device's text, XML or JSON holds them, shown as text;
 //            "binary": random bytes, shown as text;
 //            "hex": random bytes, shown in hex
+//   ":stamps" after a run has korvix stamp every line with its time of day (--timestamps time)
 // "hostile" instead of a run sends, one after the other, bursts that are costly to render (deep
 // nesting, floods of one entity or of white space) and prints what each cost the display.
 // Run it through run.sh [RUN...], which builds it and puts it in the usbsim sandbox.
+#include "frame.h"
 #include "korvixrun.h"
 #include "payload.h"
 
@@ -43,6 +45,7 @@ struct Run
     qint64 rate = 0; // 0: as fast as the port takes them
     qint64 size = 0;
     Payload payload = Payload::Text;
+    QStringList korvixOptions; // beyond those every run has
     bool randomBytes() const { return payload == Payload::Binary || payload == Payload::Hex; }
 };
 
@@ -166,7 +169,7 @@ struct Session
     }
 
     // `traced`: korvix writes its traces as it does by default, each chunk it shows among them.
-    bool start(bool hex, bool traced = true)
+    bool start(bool hex, bool traced = true, const QStringList &options = {})
     {
         if (!adapter->plug(QStringLiteral("ttyUSB0")))
             return false;
@@ -177,9 +180,11 @@ struct Session
         korvix.setEnvironment(
             QStringLiteral("QT_MESSAGE_PATTERN"),
             QStringLiteral("%{if-category}%{category} %{time process} %{endif}%{message}"));
-        window = korvix.startConnected(
-            {QStringLiteral("--forceLog"), QStringLiteral("--filterSN"), QStringLiteral("bench")},
-            QStringLiteral("ttyUSB0"));
+        window = korvix.startConnected(QStringList{QStringLiteral("--forceLog"),
+                                                   QStringLiteral("--filterSN"),
+                                                   QStringLiteral("bench")} +
+                                           options,
+                                       QStringLiteral("ttyUSB0"));
         return window && (!hex || korvix.pressKey(window, QStringLiteral("F11")));
     }
 
@@ -199,7 +204,7 @@ struct Session
 bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *figures)
 {
     Session session(x);
-    if (!session.start(run.payload == Payload::Hex))
+    if (!session.start(run.payload == Payload::Hex, true, run.korvixOptions))
         return false;
     usbsim::Adapter &adapter = *session.adapter;
     KorvixRun &korvix = session.korvix;
@@ -316,15 +321,15 @@ bool measureHostile(const XServer &x)
     QList<Ticks> traced;
     if (!sendBursts(x, false, &alone) || !sendBursts(x, true, &traced))
         return false;
-    std::printf("%-26s %10s %14s %9s %14s %9s\n", "burst", "bytes", "longest render", "p99 late",
-                "with traces", "p99 late");
+    bench::print("%-26s %10s %14s %9s %14s %9s\n", "burst", "bytes", "longest render", "p99 late",
+                 "with traces", "p99 late");
     const auto bursts = hostileBursts();
     for (int i = 0; i < bursts.size(); ++i)
-        std::printf("%-26s %10d %11.1f ms %6.0f ms %11.1f ms %6.0f ms\n",
-                    qPrintable(bursts.at(i).first), int(bursts.at(i).second.size()),
-                    alone.at(i).longestRenderMs, alone.at(i).p99LateMs,
-                    traced.at(i).longestRenderMs, traced.at(i).p99LateMs);
-    std::printf("logs byte-exact\n");
+        bench::print("%-26s %10d %11.1f ms %6.0f ms %11.1f ms %6.0f ms\n",
+                     qPrintable(bursts.at(i).first), int(bursts.at(i).second.size()),
+                     alone.at(i).longestRenderMs, alone.at(i).p99LateMs,
+                     traced.at(i).longestRenderMs, traced.at(i).p99LateMs);
+    bench::print("logs byte-exact\n");
     return true;
 }
 
@@ -348,13 +353,55 @@ bool parseRun(const QString &spec, Run *run)
     static const QStringList payloads{QStringLiteral("text"), QStringLiteral("markup"),
                                       QStringLiteral("binary"), QStringLiteral("hex")};
     const QStringList parts = spec.split(QLatin1Char(':'));
-    if (parts.size() != 3 || !payloads.contains(parts.at(2)))
+    if (parts.size() < 3 || parts.size() > 4 || !payloads.contains(parts.at(2)))
         return false;
+    if (parts.size() == 4 && parts.at(3) != QLatin1String("stamps"))
+        return false;
+    if (parts.size() == 4)
+        run->korvixOptions = QStringList{QStringLiteral("--timestamps"), QStringLiteral("time")};
     run->spec = spec;
     run->rate = parts.at(0) == QLatin1String("max") ? 0 : amount(parts.at(0));
     run->size = amount(parts.at(1));
     run->payload = Payload(payloads.indexOf(parts.at(2)));
     return run->rate >= 0 && run->size > 0;
+}
+
+// The runs one after the other, a line of figures each, then the hostile bursts if asked for.
+bool measureAll(const XServer &x, const QList<Run> &runs, bool hostile)
+{
+    // Paced text goes out as one item, so that the UART buffer counts across all of it.
+    qint64 textSize = TextBlock;
+    for (const Run &run : runs) {
+        if (!run.randomBytes() && run.rate > 0)
+            textSize = qMax(textSize, run.size);
+    }
+    const QByteArray text = payload::text(textSize);
+    const QByteArray markup = payload::markup(textSize);
+    if (!runs.isEmpty())
+        bench::print("%-28s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
+                     "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
+                     "p99 late", "max late", "render max", "idle MB", "peak MB", "@100 MB",
+                     "end MB");
+    for (const Run &run : runs) {
+        Figures f;
+        if (!measure(x, run, run.payload == Payload::Markup ? markup : text, &f)) {
+            std::fprintf(stderr, "the run %s failed\n", qPrintable(run.spec));
+            return false;
+        }
+        const QString at100 =
+            f.at100MBKB < 0 ? QStringLiteral("-") : QString::number(f.at100MBKB / 1024);
+        bench::print("%-28s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7.1fms %7lld "
+                     "%7lld %8s %7lld\n",
+                     qPrintable(run.spec), run.size / 1e6, f.logged / 1e6,
+                     f.logExact ? "yes" : "NO", f.lost, f.mbPerSecond, f.cpuSecondsPerMB,
+                     f.ticks.count, f.ticks.p99LateMs, f.ticks.maxLateMs, f.ticks.longestRenderMs,
+                     f.idleKB / 1024, f.peakKB / 1024, qPrintable(at100), f.endKB / 1024);
+    }
+    if (hostile && !measureHostile(x)) {
+        std::fprintf(stderr, "the hostile bursts failed\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -377,55 +424,13 @@ int main(int argc, char *argv[])
         Run run;
         if (!parseRun(spec, &run)) {
             std::fprintf(stderr,
-                         "not a run: %s (RATE:SIZE:text|markup|binary|hex, RATE a number or max; "
-                         "or hostile)\n",
+                         "not a run: %s (RATE:SIZE:text|markup|binary|hex[:stamps], RATE a number "
+                         "or max; or hostile)\n",
                          qPrintable(spec));
             return 2;
         }
         runs << run;
     }
-    if (!usbsim::insideSandbox()) {
-        std::fprintf(stderr,
-                     "run me inside usbsim sandbox (bench/korvix-throughput/run.sh does)\n");
-        return 2;
-    }
-    XServer x;
-    if (!x.isRunning()) {
-        std::fprintf(stderr, "Xvfb did not start\n");
-        return 1;
-    }
-    // Paced text goes out as one item, so that the UART buffer counts across all of it.
-    qint64 textSize = TextBlock;
-    for (const Run &run : qAsConst(runs)) {
-        if (!run.randomBytes() && run.rate > 0)
-            textSize = qMax(textSize, run.size);
-    }
-    const QByteArray text = payload::text(textSize);
-    const QByteArray markup = payload::markup(textSize);
-    if (!runs.isEmpty())
-        std::printf("%-22s %8s %9s %5s %9s %6s %8s %6s %8s %8s %9s %7s %7s %8s %7s\n", "run",
-                    "sent MB", "logged MB", "exact", "lost B", "MB/s", "CPU s/MB", "ticks",
-                    "p99 late", "max late", "render max", "idle MB", "peak MB", "@100 MB",
-                    "end MB");
-    for (const Run &run : qAsConst(runs)) {
-        Figures f;
-        if (!measure(x, run, run.payload == Payload::Markup ? markup : text, &f)) {
-            std::fprintf(stderr, "the run %s failed\n", qPrintable(run.spec));
-            return 1;
-        }
-        const QString at100 =
-            f.at100MBKB < 0 ? QStringLiteral("-") : QString::number(f.at100MBKB / 1024);
-        std::printf("%-22s %8.1f %9.1f %5s %9lld %6.1f %8.3f %6d %6.0fms %6.0fms %7.1fms %7lld "
-                    "%7lld %8s %7lld\n",
-                    qPrintable(run.spec), run.size / 1e6, f.logged / 1e6, f.logExact ? "yes" : "NO",
-                    f.lost, f.mbPerSecond, f.cpuSecondsPerMB, f.ticks.count, f.ticks.p99LateMs,
-                    f.ticks.maxLateMs, f.ticks.longestRenderMs, f.idleKB / 1024, f.peakKB / 1024,
-                    qPrintable(at100), f.endKB / 1024);
-        std::fflush(stdout);
-    }
-    if (hostile && !measureHostile(x)) {
-        std::fprintf(stderr, "the hostile bursts failed\n");
-        return 1;
-    }
-    return 0;
+    return bench::runWithXServer("korvix-throughput",
+                                 [&](const XServer &x) { return measureAll(x, runs, hostile); });
 }

@@ -3,6 +3,8 @@
 // thread, and (device side in another process) an `usbsim adapter` process, found through
 // USBSIM_BINARY. bench/usbsim-throughput/run.sh [MEBIBYTES] builds and runs it in the sandbox.
 
+#include "frame.h"
+
 #include <usbsim/adapter.h>
 
 #include <QCoreApplication>
@@ -194,10 +196,9 @@ double adapterProcessToQSerialPort(qint64 total)
 void report(const char *what, qint64 total, double seconds)
 {
     if (seconds <= 0)
-        std::printf("%-58s: not measured\n", what);
+        bench::print("%-58s: not measured\n", what);
     else
-        std::printf("%-58s: %8.1f MB/s\n", what, double(total) / seconds / 1e6);
-    std::fflush(stdout);
+        bench::print("%-58s: %8.1f MB/s\n", what, double(total) / seconds / 1e6);
 }
 
 } // namespace
@@ -205,13 +206,10 @@ void report(const char *what, qint64 total, double seconds)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (!usbsim::insideSandbox()) {
-        std::fprintf(stderr,
-                     "run me inside usbsim sandbox (bench/usbsim-throughput/run.sh does)\n");
-        return 1;
-    }
-    const qint64 total = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 256) * 1024 * 1024;
-    std::printf("usbsim throughput, %lld MiB per run (MB = 10^6 bytes)\n", total / (1024 * 1024));
+    if (!bench::insideSandbox("usbsim-throughput"))
+        return 2;
+    const qint64 total = qint64(bench::countArgument(app.arguments(), 256)) * 1024 * 1024;
+    bench::print("usbsim throughput, %lld MiB per run (MB = 10^6 bytes)\n", total / (1024 * 1024));
     report("device -> terminal, QSerialPort in the adapter's event loop", total,
            deviceToQSerialPort(total));
     report("device -> terminal, blocking read() loop in a thread", total, deviceToReadLoop(total));

@@ -36,6 +36,7 @@ QString changedFields(const CommandLineOptions &o)
     add("baud", o.baudRate, d.baudRate);
     add("echo", o.localEcho, d.localEcho);
     add("sn", o.serialNumber, d.serialNumber);
+    add("stamps", o.timestamps, d.timestamps);
     return fields.join(' ');
 }
 
@@ -81,6 +82,12 @@ void tst_CommandLine::parse_data()
                                     << run << "nsl=1 log=1" << QStringList{};
     QTest::newRow("later value wins")
         << QStringList{"-b", "300", "--baudrate", "1200"} << run << "baud=1200" << QStringList{};
+    QTest::newRow("--timestamps, a form in any case")
+        << QStringList{"--TimeStamps", "Since-Line"} << run << "stamps=since-line" << QStringList{};
+    QTest::newRow("--timestamps, a form it does not know")
+        << QStringList{"--timestamps", "ms"} << bad << "" << rejectedValue;
+    QTest::newRow("lone --timestamps")
+        << QStringList{"--timestamps"} << bad << "" << rejectedUnknown;
     QTest::newRow("empty argument") << QStringList{""} << bad << "" << rejectedUnknown;
     QTest::newRow("stray value") << QStringList{"-b", "9600", "19200"} << bad << "baud=9600"
                                  << rejectedUnknown;

@@ -1,11 +1,13 @@
 #include "console.h"
 #include "messagelog.h"
+#include "stamper.h"
 #include "testmain.h"
 #include "textconversion.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -56,6 +58,10 @@ private slots:
     void swallowedKeys_data();
     void swallowedKeys();
     void mouseOnlyFocuses();
+    void stamps_data();
+    void stamps();
+    void stampedFloodStaysWithinTheBudget_data();
+    void stampedFloodStaysWithinTheBudget();
 
 private:
     Console *console = nullptr;
@@ -305,6 +311,118 @@ void tst_Console::mouseOnlyFocuses()
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5));
     QApplication::sendEvent(console->viewport(), &menu);
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
+}
+
+void tst_Console::stamps_data()
+{
+    QTest::addColumn<QString>("form");
+    // What the line does, one step each: "o MS" the port opens, "r MS BYTES" a read, "s MS" a
+    // write to the port, "t" a display tick; times in milliseconds.
+    QTest::addColumn<QStringList>("steps");
+    // The pane's paragraphs; "|" is a line break within one, "T" a time of day.
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("off") << "off" << QStringList{"o 0", "r 5 ab\nc", "t"} << QStringList{"ab|c"};
+    QTest::newRow("since connect: a line's time is its first read's")
+        << "since-connect" << QStringList{"o 0", "r 5 ab", "r 12 c\nde", "r 30 f\n", "t"}
+        << QStringList{"+0.005 abc|+0.012 def ", "", ""};
+    QTest::newRow("a line begun in one tick ends in the next")
+        << "since-connect" << QStringList{"o 1000", "r 1005 ab", "t", "r 1150 c\nd", "t"}
+        << QStringList{"+0.005 ab", "c|+0.150 d"};
+    QTest::newRow("time of day") << "time" << QStringList{"o 0", "r 5 a\nb", "t"}
+                                 << QStringList{"T a|T b"};
+    QTest::newRow("since the previous line, across ticks")
+        << "since-line" << QStringList{"o 0", "r 5 a\n", "t", "r 27 b\nc", "t"}
+        << QStringList{"\u03940.005 a ", "", "", "\u03940.022 b|\u03940.000 c"};
+    QTest::newRow("since last sent, before and after a write")
+        << "since-sent" << QStringList{"o 0", "r 5 x\n", "s 10", "r 25 ok\n", "t"}
+        << QStringList{"\u00bb-.--- x|\u00bb0.015 ok ", "", ""};
+    QTest::newRow("line feeds and markup in one chunk")
+        << "since-connect" << QStringList{"o 0", "r 5 <b>bold\nnext</b>", "r 9 \n  more", "t"}
+        << QStringList{"+0.005 bold|+0.005 next|+0.009 more"};
+    QTest::newRow("hex: a pause begins a line")
+        << "since-connect" << QStringList{"o 0", "x", "r 5 AB", "r 50 C", "r 200 D", "t"}
+        << QStringList{"+0.005 0x41 0x42 0x43|+0.200 0x44"};
+}
+
+// The stamps' form, their place and their look: each in the stamps' own colour, not in the
+// line's, whatever markup the line holds.
+void tst_Console::stamps()
+{
+    QFETCH(QString, form);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, shown);
+    Stamper stamper(nullptr);
+    Stamper::Mode mode = Stamper::Mode::Off;
+    QVERIFY(Stamper::modeNamed(form, &mode));
+    stamper.setMode(mode);
+    console->setStamper(&stamper);
+    const qint64 base = 1000000000000;
+    const auto at = [base](const QString &ms) { return base + ms.toLongLong() * 1000000; };
+    QByteArray buffer;
+    for (const QString &step : steps) {
+        const QStringList parts = step.split(' ');
+        if (parts.first() == "o") {
+            stamper.noteOpened(at(parts.at(1)));
+        } else if (parts.first() == "r") {
+            const QByteArray bytes = step.section(' ', 2).toUtf8().replace("\\n", "\n");
+            stamper.noteRead(bytes, at(parts.at(1)));
+            buffer += bytes;
+        } else if (parts.first() == "s") {
+            stamper.noteSent("x", at(parts.at(1)));
+        } else if (parts.first() == "x") {
+            QTest::keyClick(console, Qt::Key_F11);
+        } else {
+            console->putData(buffer);
+            buffer.clear();
+        }
+    }
+    static const QRegularExpression timeOfDay("\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d");
+    static const QRegularExpression stamp(
+        "(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d|[+\u0394\u00bb](\\d+\\.\\d{3}|-\\.---)) ");
+    QStringList texts;
+    for (QTextBlock block = console->document()->begin(); block.isValid(); block = block.next()) {
+        texts << block.text().replace(QChar::LineSeparator, '|').replace(timeOfDay, "T");
+        QRegularExpressionMatchIterator stamps = stamp.globalMatch(block.text());
+        while (stamps.hasNext()) {
+            const int position = block.position() + stamps.next().capturedStart();
+            QTextCursor cursor(console->document());
+            cursor.setPosition(position + 1);
+            QCOMPARE(cursor.charFormat().foreground().color(), QColor(0x5f, 0xd7, 0xff));
+            QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Normal));
+        }
+    }
+    QCOMPARE(texts, shown);
+}
+
+void tst_Console::stampedFloodStaysWithinTheBudget_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QString>("line"); // each line shown, with its stamp
+    QTest::newRow("empty lines") << QByteArray(40000, '\n') << "\\+0\\.005 ";
+    QTest::newRow("short lines") << QByteArray("xy\n").repeated(20000) << "\\+0\\.005 xy";
+    QTest::newRow("short lines with markup")
+        << QByteArray("<b>x</b>\n").repeated(20000) << "\\+0\\.005 x";
+}
+
+// Only whole lines with their stamps fit the pane: none loses its stamp to the cut at the top.
+void tst_Console::stampedFloodStaysWithinTheBudget()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(QString, line);
+    Stamper stamper(nullptr);
+    stamper.setMode(Stamper::Mode::SinceConnect);
+    console->setStamper(&stamper);
+    stamper.noteOpened(0);
+    stamper.noteRead(chunk, 5000000);
+    const testsupport::MessageLog quiet; // the chunk's trace
+    console->putData(chunk + "z");
+    QVERIFY(console->document()->characterCount() <= Console::maximumCharacters);
+    const QStringList lines = console->document()->firstBlock().text().split(QChar::LineSeparator);
+    QVERIFY(lines.size() > 50);
+    const QRegularExpression stamped("^" + line + "$");
+    for (const QString &shown : lines.mid(0, lines.size() - 1))
+        QVERIFY2(stamped.match(shown).hasMatch(), qPrintable(shown));
 }
 
 KORVIX_TEST_MAIN(tst_Console)

@@ -10,7 +10,6 @@
 
 class Console;
 class MainWindow;
-class QAction;
 class QWidget;
 
 namespace harness {

@@ -15,13 +15,16 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/ioctl.h>
 
@@ -106,6 +109,7 @@ private slots:
     void aLineAfterNestedTagsShowsAtTheNextTick();
     void lineEndingsOnTheWire_data();
     void lineEndingsOnTheWire();
+    void stampsTimeTheAnswerToAFunctionKey();
     void bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing_data();
     void logFaultsLeaveLoggingShownOnAndTheDisplayGoing();
@@ -244,6 +248,33 @@ void tst_DataPath::lineEndingsOnTheWire()
     auto window = harness::connectedWindow();
     QTest::keyClick(harness::console(window.get()), Qt::Key(key));
     QTRY_COMPARE(adapter->received(), wire);
+}
+
+// Chosen in the Extras menu and kept; the device's answer is stamped with the time since the key
+// went out.
+void tst_DataPath::stampsTimeTheAnswerToAFunctionKey()
+{
+    auto window = harness::connectedWindow();
+    auto *extras = window->findChild<QToolButton *>("extrasButton");
+    QVERIFY(extras && extras->menu());
+    QAction *form = nullptr;
+    for (QAction *action : extras->menu()->actions()) {
+        for (QAction *choice : action->menu() ? action->menu()->actions() : QList<QAction *>()) {
+            if (choice->text() == "Since last sent")
+                form = choice;
+        }
+    }
+    QVERIFY(form);
+    form->trigger();
+    QTest::keyClick(harness::console(window.get()), Qt::Key_F1);
+    QTRY_COMPARE(adapter->received(), QByteArray("F1\n"));
+    adapter->send("ok\r\n");
+    QTRY_VERIFY(harness::console(window.get())
+                    ->toPlainText()
+                    .contains(QRegularExpression("^\u00bb0\\.\\d{3} ok\\.",
+                                                 QRegularExpression::MultilineOption)));
+    QCOMPARE(QSettings("velmorand", "korvix").value("extras/timestamps").toString(),
+             QString("since-sent"));
 }
 
 void tst_DataPath::bytesNotYetShownWhenTheDeviceIsLostShowAfterTheReconnect()

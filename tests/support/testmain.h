@@ -2,8 +2,6 @@
 
 #include <QApplication>
 
-class QObject;
-
 namespace testsupport {
 
 // Gives the process a fresh, empty home with its own configuration, data, cache and run-time

@@ -5,7 +5,6 @@
 class QAction;
 class QIcon;
 class QWidget;
-class Console;
 
 namespace testsupport {
 

@@ -5,17 +5,49 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTest>
-
-#include <algorithm>
 
 namespace {
 
-QString quoted(const QString &word)
+// korvix's toolbar items are native child windows that carry no name of their own under X (each
+// is named korvix, after the application), and the guest has no accessibility bus to ask for the
+// buttons' texts: what it observes is where the items are and what korvix traces. So an item is
+// found by its place, counted from the left over every item (Settings, Connect, Disconnect, a
+// separator, Clear, Log, a separator, Tools, a separator, the label DTR, DTR, the label RTS,
+// RTS), and each click is proven by the trace its action writes: an item added or removed before
+// it makes the click fail, saying what korvix traced instead, rather than hit another item.
+struct ToolBarItem
 {
-    return QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
-           QLatin1Char('\'');
+    const char *name;
+    int place;
+    const char *trace; // how the line that its action traces begins
+};
+
+constexpr ToolBarItem toolBar[] = {{"Connect", 1, "onConnect() try to open "},
+                                   {"Disconnect", 2, "onDisconnect()"},
+                                   {"DTR", 10, "onToggleDTR() called"},
+                                   {"RTS", 12, "onToggleRTS() called"}};
+
+const ToolBarItem *toolBarItem(const QString &name)
+{
+    for (const ToolBarItem &item : toolBar) {
+        if (name == QLatin1String(item.name))
+            return &item;
+    }
+    return nullptr;
+}
+
+// The items whose actions traced among `lines`.
+QStringList actionsTraced(const QStringList &lines)
+{
+    QStringList names;
+    for (const QString &line : lines) {
+        for (const ToolBarItem &item : toolBar) {
+            if (line.startsWith(QLatin1String(item.trace)))
+                names << QLatin1String(item.name);
+        }
+    }
+    return names;
 }
 
 QByteArray readFile(const QString &path)
@@ -50,17 +82,12 @@ bool GuestKorvix::start(const QStringList &arguments)
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("QT_USE_NATIVE_WINDOWS"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
-    QStringList command{QStringLiteral("env")};
+    QStringList command{QStringLiteral("start"), dir, home(), QStringLiteral("env")};
     const QStringList names = environment.keys();
     for (const QString &name : names)
-        command << quoted(name + QLatin1Char('=') + environment.value(name));
-    command << quoted(qEnvironmentVariable("KORVIX_BINARY"));
-    for (const QString &argument : arguments)
-        command << quoted(argument);
-    // Its exit status lands beside its traces; the agent does not wait for it.
-    running = vm.run(QStringLiteral("cd %1 && ( %2 2>%3/trace & echo $! >%3/pid; wait $!; "
-                                    "echo $? >%3/exit ) >/dev/null 2>&1 &")
-                         .arg(quoted(home()), command.join(QLatin1Char(' ')), quoted(dir))) == 0;
+        command << name + QLatin1Char('=') + environment.value(name);
+    command << qEnvironmentVariable("KORVIX_BINARY") << arguments;
+    running = vm.runCommand(command) == 0;
     return running;
 }
 
@@ -80,31 +107,18 @@ bool GuestKorvix::waitForTrace(const QString &line, int count, int timeoutMs)
     return QTest::qWaitFor([&] { return traceCount(line) >= count; }, timeoutMs);
 }
 
-// The one viewable top-level window named korvix; then the toolbar, the child at the window's
-// top left, and its items.
 bool GuestKorvix::findWindow()
 {
     QByteArray found;
-    if (vm.run(QStringLiteral(
-                   "for i in $(seq 600); do for w in $(xwininfo -root -children | awk '/ \"korvix/ "
-                   "{print $1}'); do xwininfo -id $w | grep -q IsViewable && break 2; done; sleep "
-                   "0.2; done; echo $w; bar=$(xwininfo -children -id $w | awk '/\\+0\\+0 / {print "
-                   "$1; exit}'); xwininfo -children -id $bar | grep '^ *0x'"),
-               &found) != 0)
+    if (vm.runCommand({QStringLiteral("window")}, &found) != 0)
         return false;
-    const QList<QByteArray> lines = found.split('\n');
-    window = QString::fromLatin1(lines.value(0).trimmed());
-    static const QRegularExpression geometry(
-        QStringLiteral("(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+) "));
+    const QList<QByteArray> lines = found.trimmed().split('\n');
+    window = QString::fromLatin1(lines.value(0));
     toolBarItems.clear();
     for (const QByteArray &line : lines.mid(1)) {
-        const QRegularExpressionMatch match = geometry.match(QString::fromLatin1(line));
-        if (match.hasMatch())
-            toolBarItems << QPoint(match.captured(3).toInt() + match.captured(1).toInt() / 2,
-                                   match.captured(4).toInt() + match.captured(2).toInt() / 2);
+        const QList<QByteArray> centre = line.split(' ');
+        toolBarItems << QPoint(centre.value(0).toInt(), centre.value(1).toInt());
     }
-    std::sort(toolBarItems.begin(), toolBarItems.end(),
-              [](const QPoint &a, const QPoint &b) { return a.x() < b.x(); });
     return !window.isEmpty() && !toolBarItems.isEmpty();
 }
 
@@ -117,31 +131,58 @@ QString GuestKorvix::windowTitle()
     return QString::fromUtf8(title).trimmed();
 }
 
-bool GuestKorvix::clickToolBar(int index)
+bool GuestKorvix::clickToolBar(const QString &name)
 {
-    if ((window.isEmpty() && !findWindow()) || index >= toolBarItems.size())
-        return false;
-    const QPoint centre = toolBarItems.at(index);
-    return vm.run(QStringLiteral("xdotool mousemove --window %1 %2 %3 click 1")
-                      .arg(window)
-                      .arg(centre.x())
-                      .arg(centre.y())) == 0;
+    const ToolBarItem *item = toolBarItem(name);
+    if (!item)
+        return fail(
+            QStringLiteral("korvix's toolbar has no item %1 that a test can click").arg(name));
+    if (window.isEmpty() && !findWindow())
+        return fail(QStringLiteral("korvix's window did not show"));
+    if (item->place >= toolBarItems.size())
+        return fail(QStringLiteral("korvix's toolbar has %1 items, none at %2's place, %3")
+                        .arg(toolBarItems.size())
+                        .arg(name)
+                        .arg(item->place));
+    const int seen = traces().size() - 1; // the last line may be unfinished
+    const QPoint centre = toolBarItems.at(item->place);
+    if (vm.runCommand({QStringLiteral("click"), window, QString::number(centre.x()),
+                       QString::number(centre.y())}) != 0)
+        return fail(QStringLiteral("xdotool cannot click korvix's window"));
+    QStringList traced;
+    const bool anyTraced = QTest::qWaitFor(
+        [&] {
+            traced = actionsTraced(traces().mid(seen));
+            return !traced.isEmpty();
+        },
+        60000);
+    if (anyTraced && traced.contains(name))
+        return true;
+    const QString instead =
+        anyTraced ? QStringLiteral("the action of ") + traced.join(QStringLiteral(", "))
+                  : QStringLiteral("no action's line");
+    return fail(QStringLiteral("clicked %1, item %2 from the left of korvix's toolbar, but korvix "
+                               "traced %3, not \"%4\": has the toolbar changed?")
+                    .arg(name, QString::number(item->place), instead, QLatin1String(item->trace)));
 }
 
-// Keys go to the window under the pointer, so it is moved off the toolbar first.
+bool GuestKorvix::fail(const QString &why)
+{
+    reason = why;
+    return false;
+}
+
 bool GuestKorvix::typeLine(const QString &text)
 {
     if (window.isEmpty() && !findWindow())
         return false;
-    return vm.run(QStringLiteral("xdotool mousemove --window %1 100 200 windowfocus --sync %1 "
-                                 "type --delay 30 %2 && xdotool key Return")
-                      .arg(window, quoted(text))) == 0;
+    return vm.runCommand({QStringLiteral("type"), window, text}) == 0;
 }
 
 bool GuestKorvix::quit()
 {
     running = false;
-    vm.run(QStringLiteral("kill -TERM $(cat %1/pid)").arg(quoted(dir)));
+    vm.runCommand({QStringLiteral("stop"), dir});
     const QString exitFile = dir + QStringLiteral("/exit");
     return QTest::qWaitFor([&] { return readFile(exitFile).endsWith('\n'); }, 60000) &&
            readFile(exitFile) == "0\n";

@@ -27,9 +27,11 @@ public:
     QStringList traces() const;
 
     QString windowTitle();
-    // Clicks the toolbar's item at `index`, counting every item from the left: buttons, labels
-    // and separators.
-    bool clickToolBar(int index);
+    // Clicks the toolbar's item `name` (Connect, Disconnect, DTR or RTS) and waits for the trace
+    // its action writes. False, with the reason in whyNot(), when the click cannot be made or
+    // korvix traced another action or none: the click hit another item.
+    bool clickToolBar(const QString &name);
+    QString whyNot() const { return reason; }
     // Types `text` into the window, then presses Return.
     bool typeLine(const QString &text);
     // Ends it with SIGTERM; true when it then exits with 0.
@@ -39,11 +41,13 @@ public:
 
 private:
     bool findWindow();
+    bool fail(const QString &why);
 
     GuestVm &vm;
     QTemporaryDir runDir; // in the shared directory, so at the same path in the guest
     QString dir;
     QString window;             // the main window's X id, once found
-    QList<QPoint> toolBarItems; // their centres, in the main window
+    QList<QPoint> toolBarItems; // their centres, in the main window, from the left
+    QString reason;
     bool running = false;
 };

@@ -4,12 +4,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QStandardPaths>
 #include <QThread>
 
 namespace {
 
 const QString scriptsDir = QStringLiteral(GUESTVM_SCRIPTS);
+
+QString quoted(const QString &word)
+{
+    return QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
 
 QByteArray lastLines(const QByteArray &text, int count)
 {
@@ -65,15 +70,20 @@ bool GuestVm::boot(int timeoutMs)
     clock.start();
     if (!work.isValid())
         return fail(QStringLiteral("no temporary directory: ") + work.errorString());
-    if (QStandardPaths::findExecutable(QStringLiteral("qemu-system-x86_64")).isEmpty())
-        return fail(
-            QStringLiteral("qemu-system-x86_64 is not installed (package qemu-system-x86)"));
+    // Whatever this machine lacks, make-initramfs says so at once (check-host): a test of the
+    // guest skips in a moment, instead of failing when the booted guest first misses it.
     QProcess maker;
     maker.start(scriptsDir + QStringLiteral("/make-initramfs"), {work.path()});
     if (!maker.waitForFinished(120000) || maker.exitStatus() != QProcess::NormalExit ||
-        maker.exitCode() != 0)
-        return fail(QStringLiteral("this machine cannot make the guest: ") +
-                    QString::fromLocal8Bit(maker.readAllStandardError()).trimmed());
+        maker.exitCode() != 0) {
+        const QString why = QString::fromLocal8Bit(maker.readAllStandardError()).trimmed();
+        return fail(why.isEmpty() ? QStringLiteral("make-initramfs failed") : why);
+    }
+    // The guest finds its programs where check-host found them (see guest-init).
+    QFile path(shareDir() + QStringLiteral("/.path"));
+    if (!path.open(QIODevice::WriteOnly) || path.write(qgetenv("PATH")) < 0)
+        return fail(QStringLiteral("cannot write ") + path.fileName());
+    path.close();
     if (!startQemu(QString::fromLocal8Bit(maker.readAllStandardOutput()).trimmed()))
         return false;
     const QByteArray ready = readLine(&agent, timeoutMs - int(clock.elapsed()));
@@ -218,6 +228,14 @@ int GuestVm::run(const QString &command, QByteArray *output, int timeoutMs)
     return answer.mid(5).toInt();
 }
 
+int GuestVm::runCommand(const QStringList &command, QByteArray *output, int timeoutMs)
+{
+    QStringList words{quoted(scriptsDir + QStringLiteral("/guest-commands"))};
+    for (const QString &word : command)
+        words << quoted(word);
+    return run(words.join(QLatin1Char(' ')), output, timeoutMs);
+}
+
 UsbSerialCable *GuestVm::plug(const QString &serialNumber)
 {
     auto cable = std::make_unique<UsbSerialCable>();
@@ -268,12 +286,7 @@ bool GuestVm::attach(UsbSerialCable *cable)
                     QString::fromUtf8(QJsonDocument(added).toJson()));
     // Plugged as far as a program can tell once udev has made the port's link by serial number.
     QByteArray port;
-    if (run(QStringLiteral(
-                "for i in $(seq 1200); do for link in /dev/serial/by-id/*_%1-if00-port0; "
-                "do [ -e \"$link\" ] && exec basename \"$(readlink -f \"$link\")\"; "
-                "done; sleep 0.1; done; exit 1")
-                .arg(cable->serial),
-            &port) != 0)
+    if (runCommand({QStringLiteral("port-of"), cable->serial}, &port) != 0)
         return fail(QStringLiteral("udev did not announce the adapter %1").arg(cable->serial));
     cable->port = QString::fromLatin1(port.trimmed());
     cable->plugged = true;
@@ -293,16 +306,22 @@ bool GuestVm::unplug(UsbSerialCable *cable)
     qmp(QStringLiteral("chardev-remove"), {{QStringLiteral("id"), cable->device}});
     cable->plugged = false;
     // Gone as far as a program can tell once udev has removed its port and link.
-    return deleted &&
-           run(QStringLiteral("for i in $(seq 1200); do [ ! -e /dev/%1 ] && ! ls "
-                              "/dev/serial/by-id/*_%2-if00-port0 >/dev/null 2>&1 && exit 0; "
-                              "sleep 0.1; done; exit 1")
-                   .arg(cable->port, cable->serial)) == 0;
+    return deleted && runCommand({QStringLiteral("gone"), cable->port, cable->serial}) == 0;
 }
 
 bool GuestVm::replug(UsbSerialCable *cable)
 {
     return (!cable->plugged || unplug(cable)) && attach(cable);
+}
+
+bool GuestVm::unplugAll()
+{
+    bool all = true;
+    for (const auto &cable : cables) {
+        if (cable->plugged)
+            all = unplug(cable.get()) && all;
+    }
+    return all;
 }
 
 QString GuestVm::consoleTail() const

@@ -55,7 +55,8 @@ public:
     GuestVm();
     ~GuestVm();
 
-    // Starts the guest and waits until it takes commands. On false, whyNot() says why.
+    // Starts the guest and waits until it takes commands. On false, whyNot() says why; what this
+    // machine lacks (a program, the kernel or one of its modules) it says before anything boots.
     bool boot(int timeoutMs = 180000);
     QString whyNot() const { return reason; }
     QString shareDir() const { return work.path() + QStringLiteral("/share"); }
@@ -64,6 +65,10 @@ public:
     // Runs a line of bash in the guest; its exit status, or -1 when it did not end in time.
     // `output`, if given, receives its standard output.
     int run(const QString &command, QByteArray *output = nullptr, int timeoutMs = 120000);
+    // The same for one of the commands of guest-commands, a script of this folder, which holds
+    // what the guest does in loops.
+    int runCommand(const QStringList &command, QByteArray *output = nullptr,
+                   int timeoutMs = 120000);
 
     // Plugs a new adapter into the guest's USB bus and returns once udev has announced its
     // port (0 on failure). The guest keeps it until unplug(); the object lives as long as this.
@@ -71,6 +76,8 @@ public:
     // Pulls it out; it can be plugged again with replug(), under whatever name the guest gives.
     bool unplug(UsbSerialCable *cable);
     bool replug(UsbSerialCable *cable);
+    // Pulls out every adapter still plugged.
+    bool unplugAll();
 
 private:
     bool fail(const QString &why);
