@@ -3,6 +3,7 @@
 #include "linetap.h"
 
 #include <QAction>
+#include <QDebug>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QStatusBar>
@@ -27,6 +28,8 @@ void BreakSender::start()
         window->statusBar()->showMessage(tr("No break sent: a file transfer holds the line"));
         return;
     }
+    // The trace says that the menu's click got here, for tests that click blindly.
+    qDebug("break on");
     tap->port()->setBreakEnabled(true);
     // One break at a time: a second would end the first early.
     breakAction->setEnabled(false);
@@ -38,5 +41,6 @@ void BreakSender::end()
     // A port closed meanwhile dropped the break with it.
     if (tap->isOpen())
         tap->port()->setBreakEnabled(false);
+    qDebug("break off");
     breakAction->setEnabled(true);
 }
