@@ -9,6 +9,7 @@
 // builds it and puts it in the usbsim sandbox.
 #include "commandlineoptions.h"
 #include "filesender.h"
+#include "frame.h"
 #include "mainwindow.h"
 #include "payload.h"
 
@@ -198,11 +199,8 @@ bool measure(MainWindow *window, Device *device, const QString &path, const QByt
 
 int main(int argc, char *argv[])
 {
-    if (!usbsim::insideSandbox()) {
-        std::fprintf(stderr,
-                     "run me inside usbsim sandbox (bench/sendfile-throughput/run.sh does)\n");
+    if (!bench::insideSandbox("sendfile-throughput"))
         return 2;
-    }
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
@@ -239,13 +237,13 @@ int main(int argc, char *argv[])
         QMetaObject::invokeMethod(&device, "talk", Qt::QueuedConnection, Q_ARG(qint64, deviceRate));
         waitUntil([] { return false; }, 1000);
 
-        std::printf("%-34s %6s %6s %7s %6s %8s %6s %8s %8s %5s\n", "file", "MB", "s", "MB/s",
-                    "CPU s", "CPU s/MB", "ticks", "p99 late", "max late", "exact");
+        bench::print("%-34s %6s %6s %7s %6s %8s %6s %8s %8s %5s\n", "file", "MB", "s", "MB/s",
+                     "CPU s", "CPU s/MB", "ticks", "p99 late", "max late", "exact");
         Figures idle;
         measureIdle(5, &idle);
-        std::printf("%-34s %6s %6.1f %7s %6.2f %8s %6d %6.0fms %6.0fms %5s\n",
-                    "none (the device's text alone)", "-", idle.seconds, "-", idle.cpuSeconds, "-",
-                    idle.ticks, idle.p99LateMs, idle.maxLateMs, "-");
+        bench::print("%-34s %6s %6.1f %7s %6.2f %8s %6d %6.0fms %6.0fms %5s\n",
+                     "none (the device's text alone)", "-", idle.seconds, "-", idle.cpuSeconds, "-",
+                     idle.ticks, idle.p99LateMs, idle.maxLateMs, "-");
         struct Run
         {
             const char *name;
@@ -264,11 +262,10 @@ int main(int argc, char *argv[])
                 status = 1;
                 break;
             }
-            std::printf("%-34s %6.1f %6.1f %7.2f %6.2f %8.4f %6d %6.0fms %6.0fms %5s\n", run.name,
-                        double(run.content.size()) / 1e6, f.seconds, f.mbPerSecond, f.cpuSeconds,
-                        f.cpuSecondsPerMB, f.ticks, f.p99LateMs, f.maxLateMs,
-                        f.exact ? "yes" : "NO");
-            std::fflush(stdout);
+            bench::print("%-34s %6.1f %6.1f %7.2f %6.2f %8.4f %6d %6.0fms %6.0fms %5s\n", run.name,
+                         double(run.content.size()) / 1e6, f.seconds, f.mbPerSecond, f.cpuSeconds,
+                         f.cpuSecondsPerMB, f.ticks, f.p99LateMs, f.maxLateMs,
+                         f.exact ? "yes" : "NO");
             waitUntil([] { return false; }, 1000);
         }
     }
