@@ -1,12 +1,15 @@
 #include "extras.h"
 
 #include "ansicolours.h"
+#include "breaksender.h"
 #include "commandlineoptions.h"
 #include "console.h"
+#include "filesender.h"
 #include "inputlines.h"
 #include "linetap.h"
 #include "panecopy.h"
 #include "recordaction.h"
+#include "sendline.h"
 #include "stamper.h"
 #include "timestampsmenu.h"
 
@@ -35,7 +38,6 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
-    Q_UNUSED(settings)
     auto *stamper = new Stamper(this);
     connect(tap, SIGNAL(buffered(QByteArray, qint64)), stamper, SLOT(noteRead(QByteArray, qint64)));
     connect(tap, SIGNAL(opened(qint64)), stamper, SLOT(noteOpened(qint64)));
@@ -57,4 +59,9 @@ void Extras::start(Console *console, LineTap *tap, const TerminalSettings *setti
     menu->addSeparator();
     auto *paneCopy = new PaneCopy(console, window, this);
     paneCopy->addActionsTo(menu);
+    menu->addSeparator();
+    // Send break stays last: the real-kernel test picks it as the menu's last entry.
+    menu->addAction((new SendLine(window, console, tap, settings))->showAction());
+    menu->addAction((new FileSender(window, tap))->action());
+    menu->addAction((new BreakSender(window, tap))->action());
 }

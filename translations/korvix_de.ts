@@ -9,6 +9,21 @@
     </message>
 </context>
 <context>
+    <name>BreakSender</name>
+    <message>
+        <source>Send break</source>
+        <translation>Break senden</translation>
+    </message>
+    <message>
+        <source>Not connected: no break sent</source>
+        <translation>Nicht verbunden: kein Break gesendet</translation>
+    </message>
+    <message>
+        <source>No break sent: a file transfer holds the line</source>
+        <translation>Kein Break gesendet: eine Dateiübertragung belegt die Leitung</translation>
+    </message>
+</context>
+<context>
     <name>Extras</name>
     <message>
         <source>Extras</source>
@@ -17,6 +32,55 @@
     <message>
         <source>Features beyond the basic terminal</source>
         <translation>Funktionen über das einfache Terminal hinaus</translation>
+    </message>
+</context>
+<context>
+    <name>FileSender</name>
+    <message>
+        <source>Send file…</source>
+        <translation>Datei senden…</translation>
+    </message>
+    <message>
+        <source>Not connected: no file sent</source>
+        <translation>Nicht verbunden: keine Datei gesendet</translation>
+    </message>
+    <message>
+        <source>Send file</source>
+        <translation>Datei senden</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2.
+Nothing was sent.</source>
+        <translation>%1 kann nicht gelesen werden: %2.
+Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1: %2 of %3, %4/s, %5:%6 left</source>
+        <translation>%1: %2 von %3, %4/s, noch %5:%6</translation>
+    </message>
+    <message>
+        <source>Cancelled sending %1 after %2 of %3</source>
+        <translation>Senden von %1 nach %2 von %3 abgebrochen</translation>
+    </message>
+    <message>
+        <source>Sent %1: %2 in %3 s</source>
+        <translation>%1 gesendet: %2 in %3 s</translation>
+    </message>
+    <message>
+        <source>Sending %1 failed after %2 of %3: %4</source>
+        <translation>Senden von %1 nach %2 von %3 fehlgeschlagen: %4</translation>
+    </message>
+    <message>
+        <source>Sending %1 stopped: the device was lost after %2 of %3.</source>
+        <translation>Senden von %1 beendet: das Gerät ging nach %2 von %3 verloren.</translation>
+    </message>
+    <message>
+        <source>Sending %1 stopped: the port was closed after %2 of %3.</source>
+        <translation>Senden von %1 beendet: die Schnittstelle wurde nach %2 von %3 geschlossen.</translation>
     </message>
 </context>
 <context>
@@ -195,6 +259,17 @@ Bitte jetzt von Hand einstellen.</translation>
     </message>
 </context>
 <context>
+    <name>ProtocolTransfer</name>
+    <message>
+        <source>%1 gave up (exit code %2)</source>
+        <translation>%1 hat aufgegeben (Exit-Code %2)</translation>
+    </message>
+    <message>
+        <source>%1 could not be started</source>
+        <translation>%1 konnte nicht gestartet werden</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>N/A</source>
@@ -218,6 +293,124 @@ Bitte jetzt von Hand einstellen.</translation>
     <message>
         <source>umockdev scripts (*.script)</source>
         <translation>umockdev-Skripte (*.script)</translation>
+    </message>
+</context>
+<context>
+    <name>SendFileDialog</name>
+    <message>
+        <source>Send file</source>
+        <translation>Datei senden</translation>
+    </message>
+    <message>
+        <source>Raw</source>
+        <translation>Roh</translation>
+    </message>
+    <message>
+        <source>XMODEM, checksum</source>
+        <translation>XMODEM, Prüfsumme</translation>
+    </message>
+    <message>
+        <source>XMODEM, CRC</source>
+        <translation>XMODEM, CRC</translation>
+    </message>
+    <message>
+        <source>XMODEM 1K</source>
+        <translation>XMODEM 1K</translation>
+    </message>
+    <message>
+        <source>YMODEM</source>
+        <translation>YMODEM</translation>
+    </message>
+    <message>
+        <source>%1 (install the package lrzsz)</source>
+        <translation>%1 (Paket lrzsz installieren)</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>File:</source>
+        <translation>Datei:</translation>
+    </message>
+    <message>
+        <source>Protocol:</source>
+        <translation>Protokoll:</translation>
+    </message>
+    <message>
+        <source>Pause after each character:</source>
+        <translation>Pause nach jedem Zeichen:</translation>
+    </message>
+    <message>
+        <source>Pause after each line:</source>
+        <translation>Pause nach jeder Zeile:</translation>
+    </message>
+</context>
+<context>
+    <name>SendLine</name>
+    <message>
+        <source>Send line</source>
+        <translation>Sendezeile</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Hex</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>Text: escapes \r \n \t \\ \xNN. Hex: 41 42 0d, 41420d or 0x41 0x42</source>
+        <translation>Text: Escapes \r \n \t \\ \xNN. Hex: 41 42 0d, 41420d oder 0x41 0x42</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keins</translation>
+    </message>
+    <message>
+        <source>Appended to every line sent</source>
+        <translation>An jede gesendete Zeile angehängt</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Not sent: not connected</source>
+        <translation>Nicht gesendet: nicht verbunden</translation>
+    </message>
+    <message>
+        <source>Not sent: a file transfer holds the line</source>
+        <translation>Nicht gesendet: eine Dateiübertragung belegt die Leitung</translation>
+    </message>
+    <message>
+        <source>unknown escape; use \r, \n, \t, \\ or \xNN</source>
+        <translation>unbekanntes Escape; erlaubt sind \r, \n, \t, \\ und \xNN</translation>
+    </message>
+    <message>
+        <source>\x takes two hexadecimal digits</source>
+        <translation>\x braucht zwei Hexadezimalziffern</translation>
+    </message>
+    <message>
+        <source>a backslash ends the line; write \\ for one</source>
+        <translation>ein Backslash am Zeilenende; \\ steht für einen</translation>
+    </message>
+    <message>
+        <source>not a hexadecimal digit</source>
+        <translation>keine Hexadezimalziffer</translation>
+    </message>
+    <message>
+        <source>a byte takes two hexadecimal digits</source>
+        <translation>ein Byte braucht zwei Hexadezimalziffern</translation>
+    </message>
+    <message>
+        <source>0x without digits</source>
+        <translation>0x ohne Ziffern</translation>
+    </message>
+    <message>
+        <source>Not sent: at character %1: %2</source>
+        <translation>Nicht gesendet: bei Zeichen %1: %2</translation>
     </message>
 </context>
 <context>

@@ -5,7 +5,9 @@
 #include "windowprobe.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
 namespace harness {
 
@@ -66,6 +68,19 @@ void trigger(QWidget *window, const QString &actionText)
     if (!action)
         qFatal("no action %s", qPrintable(actionText));
     action->trigger();
+}
+
+void triggerExtra(QWidget *window, const QString &actionText)
+{
+    const QList<QAction *> entries =
+        window->findChild<QToolButton *>("extrasButton")->menu()->actions();
+    for (QAction *entry : entries) {
+        if (entry->text() == actionText) {
+            entry->trigger();
+            return;
+        }
+    }
+    qFatal("no Extras entry %s", qPrintable(actionText));
 }
 
 void invoke(QWidget *window, const char *slot)

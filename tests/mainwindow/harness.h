@@ -32,6 +32,8 @@ bool looksDisconnected(QWidget *window);
 Console *console(QWidget *window);
 bool consoleLooks(QWidget *window, Qt::GlobalColor base, Qt::GlobalColor text);
 void trigger(QWidget *window, const QString &actionText);
+// An entry of the Extras button's menu, as a user picks it.
+void triggerExtra(QWidget *window, const QString &actionText);
 
 // Runs a private slot of the window, as a timer or signal would.
 void invoke(QWidget *window, const char *slot);

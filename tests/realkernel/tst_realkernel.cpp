@@ -20,6 +20,26 @@ QString lines(const UsbSerialCable *cable)
     return QStringLiteral("DTR %1, RTS %2").arg(now.dtr ? "high" : "low", now.rts ? "high" : "low");
 }
 
+// How long the first break held, from the request that set the data format's break bit to the
+// next that cleared it, in microseconds; -1 until both are in the capture.
+qint64 breakCleared(const UsbSerialCable *cable)
+{
+    constexpr quint16 breakBit = 1 << 14;
+    qint64 setAt = -1;
+    const QList<ftdi::VendorRequest> requests = ftdi::vendorRequests(cable->capture());
+    for (const ftdi::VendorRequest &request : requests) {
+        if (request.request != ftdi::SetDataFormat)
+            continue;
+        if (request.value & breakBit) {
+            if (setAt < 0)
+                setAt = request.microseconds;
+        } else if (setAt >= 0) {
+            return request.microseconds - setAt;
+        }
+    }
+    return -1;
+}
+
 QByteArray logOf(const GuestKorvix &korvix)
 {
     QFile log(korvix.home() + "/korvix.log");
@@ -114,6 +134,11 @@ void tst_RealKernel::linesLogAndAReplugUnderAnotherName()
         QVERIFY2(korvix.clickToolBar(click.item), qPrintable(korvix.whyNot()));
         QTRY_COMPARE_WITH_TIMEOUT(lines(adapter), QString(click.lines), Slow);
     }
+    // Extras, Send break: the chip's break bit (14 of the data format) set, and cleared no sooner
+    // than the break's 250 ms.
+    QVERIFY2(korvix.pickLastExtra("break on"), qPrintable(korvix.whyNot()));
+    QVERIFY(korvix.waitForTrace("break off"));
+    QTRY_VERIFY_WITH_TIMEOUT(breakCleared(adapter) >= 200000, Slow);
 
     const QByteArray first = usbsim::pattern(0, 20000, 1);
     adapter->send(first);

@@ -28,6 +28,9 @@ constexpr ToolBarItem toolBar[] = {{"Connect", 1, "onConnect() try to open "},
                                    {"DTR", 10, "onToggleDTR() called"},
                                    {"RTS", 12, "onToggleRTS() called"}};
 
+// The Extras button, right of RTS; its click opens a menu and traces nothing.
+constexpr int extrasPlace = 13;
+
 const ToolBarItem *toolBarItem(const QString &name)
 {
     for (const ToolBarItem &item : toolBar) {
@@ -164,6 +167,28 @@ bool GuestKorvix::clickToolBar(const QString &name)
     return fail(QStringLiteral("clicked %1, item %2 from the left of korvix's toolbar, but korvix "
                                "traced %3, not \"%4\": has the toolbar changed?")
                     .arg(name, QString::number(item->place), instead, QLatin1String(item->trace)));
+}
+
+bool GuestKorvix::pickLastExtra(const QString &trace)
+{
+    if (window.isEmpty() && !findWindow())
+        return fail(QStringLiteral("korvix's window did not show"));
+    if (extrasPlace >= toolBarItems.size())
+        return fail(QStringLiteral("korvix's toolbar has %1 items, no Extras button at %2")
+                        .arg(toolBarItems.size())
+                        .arg(extrasPlace));
+    const int seen = traceCount(trace);
+    const QPoint centre = toolBarItems.at(extrasPlace);
+    if (vm.runCommand({QStringLiteral("click"), window, QString::number(centre.x()),
+                       QString::number(centre.y())}) != 0 ||
+        vm.runCommand({QStringLiteral("keys"), QStringLiteral("Up"), QStringLiteral("Return")}) !=
+            0)
+        return fail(QStringLiteral("xdotool cannot open korvix's Extras menu"));
+    if (!waitForTrace(trace, seen + 1, 60000))
+        return fail(QStringLiteral("picked the last entry of the Extras menu, but korvix did not "
+                                   "trace \"%1\": has the menu changed?")
+                        .arg(trace));
+    return true;
 }
 
 bool GuestKorvix::fail(const QString &why)

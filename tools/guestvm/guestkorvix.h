@@ -32,6 +32,9 @@ public:
     // its action writes. False, with the reason in whyNot(), when the click cannot be made or
     // korvix traced another action or none: the click hit another item.
     bool clickToolBar(const QString &name);
+    // Opens the Extras menu and picks its last entry with the keyboard (Up from no entry goes to
+    // the bottom), then waits for `trace`, the line the entry's action writes.
+    bool pickLastExtra(const QString &trace);
     QString whyNot() const { return reason; }
     // Types `text` into the window, then presses Return.
     bool typeLine(const QString &text);
