@@ -91,29 +91,30 @@ bool RawTransfer::readFailed()
 
 void RawTransfer::fill()
 {
-    while (!stopped && tap->port()->bytesToWrite() < bufferBound / 2) {
-        const QByteArray piece = nextPiece();
-        if (readFailed())
-            return;
-        if (piece.isEmpty()) {
-            finishIfDrained();
-            return;
-        }
-        handedOut += qMax<qint64>(0, tap->write(piece));
+    QByteArray piece;
+    while (!stopped && tap->port()->bytesToWrite() < bufferBound / 2 && handOut(&piece)) {
     }
 }
 
 void RawTransfer::writePiece()
 {
-    const QByteArray piece = nextPiece();
+    QByteArray piece;
+    if (handOut(&piece))
+        nextPauseMs = characterDelayMs + (piece.endsWith('\n') ? lineDelayMs : 0);
+}
+
+// The file's next piece to the port; false when there was none: the file failed or ended.
+bool RawTransfer::handOut(QByteArray *piece)
+{
+    *piece = nextPiece();
     if (readFailed())
-        return;
-    if (piece.isEmpty()) {
+        return false;
+    if (piece->isEmpty()) {
         finishIfDrained();
-        return;
+        return false;
     }
-    handedOut += qMax<qint64>(0, tap->write(piece));
-    nextPauseMs = characterDelayMs + (piece.endsWith('\n') ? lineDelayMs : 0);
+    handedOut += qMax<qint64>(0, tap->write(*piece));
+    return true;
 }
 
 void RawTransfer::onBytesWritten()

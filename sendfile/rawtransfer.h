@@ -36,6 +36,7 @@ private:
     bool readFailed();
     bool driverIdle() const;
     void fill();
+    bool handOut(QByteArray *piece);
     void finishIfDrained();
 
     LineTap *tap;

@@ -144,23 +144,6 @@ Ticks readTicks(const QString &traceFile, qint64 from = 0)
     return ticks;
 }
 
-// Unlike QTest::qWaitFor, which sleeps between looks, this serves the adapter the moment the
-// line has room: the figures are korvix's, not the feeder's.
-template<typename Predicate> bool waitUntil(Predicate done, qint64 timeoutMs)
-{
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    look.start(20);
-    QTimer::singleShot(int(timeoutMs), &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 // korvix connected to a plugged adapter, logging, with its display ticks traced to a file.
 struct Session
 {
@@ -204,7 +187,7 @@ struct Session
     // The last bytes on their way through the line and the log's own buffer.
     bool logReaches(qint64 size)
     {
-        return waitUntil([&] { return QFileInfo(logPath).size() >= size; }, 10000);
+        return bench::waitUntil([&] { return QFileInfo(logPath).size() >= size; }, 10000);
     }
 
     KorvixRun korvix;
@@ -245,7 +228,7 @@ bool measure(const XServer &x, const Run &run, const QByteArray &text, Figures *
             adapter.send(sentBytes(run, text, offset, to - offset));
         const qint64 allowedMs =
             (run.rate > 0 ? (to - from) * 1000 / run.rate : (to - from) / 1000) + 60000;
-        if (!waitUntil([&] { return adapter.bytesPendingToSend() == 0; }, allowedMs))
+        if (!bench::waitUntil([&] { return adapter.bytesPendingToSend() == 0; }, allowedMs))
             return false;
         feedS += feeding.nsecsElapsed() / 1e9;
         if (to < run.size) {
@@ -315,7 +298,7 @@ bool sendBursts(const XServer &x, bool traced, QList<Ticks> *ticks)
         const qint64 from = QFileInfo(session.traceFile).size();
         session.adapter->send(burst.second);
         sent += burst.second;
-        if (!waitUntil([&] { return session.adapter->bytesPendingToSend() == 0; }, 120000) ||
+        if (!bench::waitUntil([&] { return session.adapter->bytesPendingToSend() == 0; }, 120000) ||
             !session.logReaches(sent.size()))
             return false;
         QTest::qWait(1000);

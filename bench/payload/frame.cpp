@@ -4,6 +4,9 @@
 
 #include <usbsim/adapter.h>
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -32,6 +35,21 @@ int runWithXServer(const char *benchmark, const std::function<bool(const XServer
         return 1;
     }
     return run(x) ? 0 : 1;
+}
+
+bool waitUntil(const std::function<bool()> &done, qint64 timeoutMs)
+{
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(20);
+    QTimer::singleShot(int(timeoutMs), &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 void print(const char *format, ...)

@@ -23,6 +23,11 @@ bool insideSandbox(const char *benchmark);
 // the sandbox.
 int runWithXServer(const char *benchmark, const std::function<bool(const XServer &)> &run);
 
+// Whether `done` came true within `timeoutMs`, looking every 20 ms. Unlike QTest::qWaitFor, which
+// sleeps between looks, it runs the event loop meanwhile, so that an adapter in this thread is
+// served the moment the line has room: the figures are korvix's, not the feeder's.
+bool waitUntil(const std::function<bool()> &done, qint64 timeoutMs);
+
 // printf() to standard output, flushed at once: a long run shows each figure as it comes, also
 // into a pipe or a file.
 void print(const char *format, ...) Q_ATTRIBUTE_FORMAT_PRINTF(1, 2);

@@ -114,23 +114,6 @@ struct Figures
     bool exact = false;
 };
 
-// Looks every 20 ms, sleeping in the event loop between looks, so that waiting costs korvix's
-// thread next to nothing.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    look.start(20);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 // The display ticks between two moments on processClock.
 void readTicks(qint64 startNs, qint64 endNs, Figures *figures)
 {
@@ -156,7 +139,7 @@ void measureIdle(int seconds, Figures *figures)
 {
     const qint64 startNs = processClock.nsecsElapsed();
     const double cpuBefore = threadCpuSeconds();
-    waitUntil([] { return false; }, seconds * 1000);
+    bench::waitUntil([] { return false; }, seconds * 1000);
     const qint64 endNs = processClock.nsecsElapsed();
     figures->seconds = double(endNs - startNs) / 1e9;
     figures->cpuSeconds = threadCpuSeconds() - cpuBefore;
@@ -182,7 +165,7 @@ bool measure(MainWindow *window, Device *device, const QString &path, const QByt
     const double cpuBefore = threadCpuSeconds();
     if (!window->findChild<FileSender *>()->send(options))
         return false;
-    if (!waitUntil([&] { return device->received >= content.size(); }, 600000))
+    if (!bench::waitUntil([&] { return device->received >= content.size(); }, 600000))
         return false;
     const qint64 endNs = processClock.nsecsElapsed();
     const double megabytes = double(content.size()) / 1e6;
@@ -230,12 +213,12 @@ int main(int argc, char *argv[])
         MainWindow window(nullptr, &options);
         window.show();
         auto *port = window.findChild<QSerialPort *>();
-        if (!waitUntil([&] { return port->isOpen(); }, 10000)) {
+        if (!bench::waitUntil([&] { return port->isOpen(); }, 10000)) {
             std::fprintf(stderr, "korvix did not connect\n");
             return 1;
         }
         QMetaObject::invokeMethod(&device, "talk", Qt::QueuedConnection, Q_ARG(qint64, deviceRate));
-        waitUntil([] { return false; }, 1000);
+        bench::waitUntil([] { return false; }, 1000);
 
         bench::print("%-34s %6s %6s %7s %6s %8s %6s %8s %8s %5s\n", "file", "MB", "s", "MB/s",
                      "CPU s", "CPU s/MB", "ticks", "p99 late", "max late", "exact");
@@ -266,7 +249,7 @@ int main(int argc, char *argv[])
                          double(run.content.size()) / 1e6, f.seconds, f.mbPerSecond, f.cpuSeconds,
                          f.cpuSecondsPerMB, f.ticks, f.p99LateMs, f.maxLateMs,
                          f.exact ? "yes" : "NO");
-            waitUntil([] { return false; }, 1000);
+            bench::waitUntil([] { return false; }, 1000);
         }
     }
     QMetaObject::invokeMethod(&device, "unplug", Qt::BlockingQueuedConnection);
