@@ -6,6 +6,9 @@
 //   "115200": a device that prints short lines as fast as 115200 baud lets it, a line every 5 ms;
 //   "1 MB/s": the same lines among other text, 1 MB a second in all, so that rendering a tick
 //             competes with reading for korvix's one thread.
+//   "line alone": no korvix, but a reader of the port's own that does nothing but wait for the
+//             lines in poll() and read them: how late the pseudo-terminal and the machine's
+//             scheduler hand a line to any program, the floor under korvix's figures.
 // Run it through run.sh [SECONDS], which builds it and puts it in the usbsim sandbox.
 #include "frame.h"
 #include "korvixrun.h"
@@ -20,8 +23,15 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +89,49 @@ Errors readErrors(const QString &traceFile, qint64 from, qint64 to)
     return errors;
 }
 
+// The probe lines a plain reader of the port gets, each as late as it gets it.
+Errors lineAlone(usbsim::Adapter *adapter, int seconds)
+{
+    Errors errors;
+    const int port = ::open(qPrintable(adapter->systemLocation()), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (port < 0 || ::tcgetattr(port, &raw) != 0)
+        return errors;
+    ::cfmakeraw(&raw);
+    ::tcsetattr(port, TCSANOW, &raw);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        QByteArray pending;
+        while (!done) {
+            pollfd readable{port, POLLIN, 0};
+            if (::poll(&readable, 1, 100) != 1)
+                continue;
+            const qint64 at = steadyNs();
+            char bytes[4096];
+            const ssize_t count = ::read(port, bytes, sizeof bytes);
+            if (count <= 0)
+                continue;
+            // A line's time is that of the read that began it, as korvix stamps it.
+            if (pending.isEmpty() || pending.endsWith('\n'))
+                pending.clear();
+            pending.append(bytes, int(count));
+            for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+                const QList<QByteArray> fields = pending.left(end).split(' ');
+                if (fields.value(0) == "P")
+                    errors.ms << (at - fields.value(1).toLongLong()) / 1e6;
+                pending.remove(0, end + 1);
+            }
+        }
+    });
+    every(5, seconds, [&] { adapter->send(probeLine()); });
+    QTest::qWait(200);
+    done = true;
+    reader.join();
+    ::close(port);
+    std::sort(errors.ms.begin(), errors.ms.end());
+    return errors;
+}
+
 bool measure(const XServer &x, int seconds)
 {
     KorvixRun korvix(x);
@@ -87,6 +140,7 @@ bool measure(const XServer &x, int seconds)
     usbsim::Adapter adapter(identity);
     if (!adapter.plug(QStringLiteral("ttyUSB0")))
         return false;
+    const Errors floor = lineAlone(&adapter, seconds);
     const QString traceFile = korvix.home() + QStringLiteral("/traces.txt");
     korvix.setTraceFile(traceFile);
     korvix.setEnvironment(QStringLiteral("QT_LOGGING_RULES"),
@@ -126,15 +180,16 @@ bool measure(const XServer &x, int seconds)
     if (!korvix.closeNormally(window))
         return false;
 
-    bench::print("%-8s %8s %8s %8s %8s\n", "device", "lines", "p50 ms", "p99 ms", "max ms");
+    bench::print("%-18s %8s %8s %8s %8s\n", "device", "lines", "p50 ms", "p99 ms", "max ms");
     const struct
     {
         const char *name;
         Errors errors;
-    } rows[] = {{"115200", readErrors(traceFile, slowFrom, fastFrom)},
+    } rows[] = {{"115200, line alone", floor},
+                {"115200", readErrors(traceFile, slowFrom, fastFrom)},
                 {"1 MB/s", readErrors(traceFile, fastFrom, fastTo)}};
     for (const auto &row : rows)
-        bench::print("%-8s %8d %8.2f %8.2f %8.2f\n", row.name, int(row.errors.ms.size()),
+        bench::print("%-18s %8d %8.2f %8.2f %8.2f\n", row.name, int(row.errors.ms.size()),
                      row.errors.at(0.5), row.errors.at(0.99),
                      row.errors.ms.isEmpty() ? 0.0 : row.errors.ms.last());
     bench::print("1 MB/s: %.1f MB sent in %d s; stamps of lines cut from the pane are not traced\n",
