@@ -38,29 +38,34 @@ Extras::Extras(QMainWindow *mainWindow, QToolBar *bar)
 void Extras::start(Console *console, LineTap *tap, const TerminalSettings *settings,
                    const CommandLineOptions *options)
 {
+    // What received text shows: stamps and colours, which the console renders.
     auto *stamper = new Stamper(this);
     connect(tap, SIGNAL(buffered(QByteArray, qint64)), stamper, SLOT(noteRead(QByteArray, qint64)));
     connect(tap, SIGNAL(opened(qint64)), stamper, SLOT(noteOpened(qint64)));
     connect(tap, SIGNAL(sent(QByteArray, qint64)), stamper, SLOT(noteSent(QByteArray, qint64)));
     console->setStamper(stamper);
     menu->addMenu(new TimestampsMenu(stamper, options->timestamps, menu));
-    auto *recording = new RecordAction(tap, window, this);
-    menu->addAction(recording->action());
-    if (!options->recordFile.isEmpty())
-        recording->recordTo(options->recordFile);
     auto *colours = new AnsiColours(this);
     connect(tap, SIGNAL(opened(qint64)), colours, SLOT(reset()));
     console->setColours(colours);
     menu->addAction(colours->action());
+    // What passes on the line, kept.
+    auto *recording = new RecordAction(tap, window, this);
+    menu->addAction(recording->action());
+    if (!options->recordFile.isEmpty())
+        recording->recordTo(options->recordFile);
     menu->addSeparator();
+    // The lines the device drives.
     auto *inputLines = new InputLines(tap, std::make_unique<inputlines::KernelLineReader>(),
                                       toolBar, buttonAction, this);
     inputLines->addActionTo(menu);
     menu->addSeparator();
+    // What the pane shows, taken out of it.
     auto *paneCopy = new PaneCopy(console, window, this);
     paneCopy->addActionsTo(menu);
     menu->addSeparator();
-    // Send break stays last: the real-kernel test picks it as the menu's last entry.
+    // Sending beyond keys. Send break stays last: the real-kernel test picks it as the menu's
+    // last entry.
     menu->addAction((new SendLine(window, console, tap, settings))->showAction());
     menu->addAction((new FileSender(window, tap))->action());
     menu->addAction((new BreakSender(window, tap))->action());
