@@ -1,5 +1,7 @@
 #include "stamper.h"
 
+#include "linetap.h"
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -12,13 +14,6 @@ constexpr qint64 nsPerMs = 1'000'000;
 // Enough writes to stamp every line not yet shown "since last sent"; a file sent in pieces
 // makes many more, of which only the newest matter.
 constexpr std::size_t mostSends = 4096;
-
-qint64 steadyNow()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 qint64 wallNow()
 {
@@ -80,13 +75,13 @@ QStringList Stamper::names()
 }
 
 Stamper::Stamper(QObject *parent)
-    : QObject(parent), connectedAt(steadyNow()), wallOffsetNs(wallNow() - steadyNow())
+    : QObject(parent), connectedAt(LineTap::now()), wallOffsetNs(wallNow() - LineTap::now())
 {}
 
 void Stamper::setMode(Mode mode)
 {
     current = mode;
-    switchedOnAt = steadyNow();
+    switchedOnAt = LineTap::now();
     if (mode == Mode::Off) {
         // Nothing is recorded while off; what was is of no more use.
         reads.clear();
@@ -106,7 +101,7 @@ void Stamper::noteOpened(qint64 at)
 {
     connectedAt = at;
     // The clocks drift apart over a long run; a connect is a fine moment to line them up again.
-    wallOffsetNs = wallNow() - steadyNow();
+    wallOffsetNs = wallNow() - LineTap::now();
 }
 
 void Stamper::noteSent(const QByteArray &bytes, qint64 at)
